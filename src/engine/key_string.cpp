@@ -1,0 +1,493 @@
+#include "engine/key_string.h"
+
+#include <utility>
+
+namespace vorelo::engine {
+namespace {
+
+constexpr char32_t kReplacementChar = 0xFFFD;
+
+struct Decoded {
+  char32_t cp;
+  std::size_t length;  // bytes consumed, at least 1
+};
+
+// Decodes the code point starting at s[i] (i < s.size()). A malformed sequence yields U+FFFD and
+// consumes its longest valid prefix, so an ASCII byte is never swallowed by a broken sequence
+// before it.
+Decoded decodeAt(std::string_view s, std::size_t i) {
+  const auto byteAt = [s](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char lead = byteAt(i);
+  if (lead < 0x80) return {lead, 1};
+
+  std::size_t needed = 0;
+  char32_t cp = 0;
+  unsigned char lo = 0x80;
+  unsigned char hi = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    needed = 1;
+    cp = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    needed = 2;
+    cp = lead & 0x0Fu;
+    if (lead == 0xE0) lo = 0xA0;  // overlong
+    if (lead == 0xED) hi = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    needed = 3;
+    cp = lead & 0x07u;
+    if (lead == 0xF0) lo = 0x90;  // overlong
+    if (lead == 0xF4) hi = 0x8F;  // above U+10FFFF
+  } else {
+    return {kReplacementChar, 1};
+  }
+
+  std::size_t length = 1;
+  for (; needed > 0; --needed) {
+    if (i + length >= s.size()) return {kReplacementChar, length};
+    const unsigned char b = byteAt(i + length);
+    if (b < lo || b > hi) return {kReplacementChar, length};
+    cp = (cp << 6) | (b & 0x3Fu);
+    lo = 0x80;
+    hi = 0xBF;
+    ++length;
+  }
+  return {cp, length};
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// The offending text as it should appear in an error message: valid UTF-8, control characters
+// shown as blanks, and long pieces clipped.
+std::string printable(std::string_view raw) {
+  constexpr std::size_t kMaxChars = 24;
+  std::string out;
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < raw.size();) {
+    if (chars == kMaxChars) {
+      out += "\xE2\x80\xA6";  // …
+      break;
+    }
+    const Decoded d = decodeAt(raw, i);
+    appendUtf8(out, (d.cp < 0x20 || d.cp == 0x7F) ? U' ' : d.cp);
+    i += d.length;
+    ++chars;
+  }
+  return out;
+}
+
+struct NamedKey {
+  std::string_view name;  // upper case
+  Key key;
+};
+
+constexpr NamedKey kNamedKeys[] = {
+    {"ENTER", Key::Enter},
+    {"TAB", Key::Tab},
+    {"ESC", Key::Escape},
+    {"ESCAPE", Key::Escape},
+    {"HOME", Key::Home},
+    {"END", Key::End},
+    {"LEFT", Key::Left},
+    {"RIGHT", Key::Right},
+    {"UP", Key::Up},
+    {"DOWN", Key::Down},
+    {"PGUP", Key::PageUp},
+    {"PGDN", Key::PageDown},
+    {"NUMLOCK", Key::NumLock},
+    {"SCROLLLOCK", Key::ScrollLock},
+    {"PRTSC", Key::PrintScreen},
+    {"BREAK", Key::Break},
+    {"BACKSPACE", Key::Backspace},
+    {"BKSP", Key::Backspace},
+    {"BS", Key::Backspace},
+    {"CLEAR", Key::Clear},
+    {"CAPSLOCK", Key::CapsLock},
+    {"INS", Key::Insert},
+    {"INSERT", Key::Insert},
+    {"DEL", Key::Delete},
+    {"DELETE", Key::Delete},
+    {"HELP", Key::Help},
+    {"F1", Key::F1},
+    {"F2", Key::F2},
+    {"F3", Key::F3},
+    {"F4", Key::F4},
+    {"F5", Key::F5},
+    {"F6", Key::F6},
+    {"F7", Key::F7},
+    {"F8", Key::F8},
+    {"F9", Key::F9},
+    {"F10", Key::F10},
+    {"F11", Key::F11},
+    {"F12", Key::F12},
+    {"F13", Key::F13},
+    {"F14", Key::F14},
+    {"F15", Key::F15},
+    {"F16", Key::F16},
+    {"MULTIPLY", Key::Multiply},
+    {"ADD", Key::Add},
+    {"SUBTRACT", Key::Subtract},
+    {"DIVIDE", Key::Divide},
+};
+
+char asciiUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::optional<Key> lookupKeyName(std::string_view name) {
+  for (const NamedKey& entry : kNamedKeys) {
+    if (entry.name.size() != name.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < name.size() && same; ++i) {
+      same = asciiUpper(name[i]) == entry.name[i];
+    }
+    if (same) return entry.key;
+  }
+  return std::nullopt;
+}
+
+char modifierChar(Key key) {
+  switch (key) {
+    case Key::Shift:
+      return '+';
+    case Key::Control:
+      return '^';
+    default:
+      return '%';
+  }
+}
+
+// 1-based line and column (in code points) of a byte offset. CR, LF and CR LF each end a line.
+std::pair<std::size_t, std::size_t> locate(std::string_view s, std::size_t offset) {
+  std::size_t line = 1;
+  std::size_t column = 1;
+  for (std::size_t i = 0; i < offset && i < s.size();) {
+    if (s[i] == '\r' || s[i] == '\n') {
+      i += (s[i] == '\r' && i + 1 < offset && s[i + 1] == '\n') ? 2 : 1;
+      ++line;
+      column = 1;
+    } else {
+      i += decodeAt(s, i).length;
+      ++column;
+    }
+  }
+  return {line, column};
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : text_(text) {
+    out_.reserve(text.size());  // usually one action per byte or fewer
+  }
+
+  ParseResult run() {
+    while (pos_ < text_.size() && step()) {
+    }
+    if (!error_) finish();
+    ParseResult result;
+    if (error_) {
+      result.error = std::move(error_);
+    } else {
+      result.actions = std::move(out_);
+    }
+    return result;
+  }
+
+ private:
+  // A modifier asked for by + ^ %. Its Down is only emitted right before the first key it
+  // applies to, so a hold over nothing (e.g. %{a 0}) presses nothing.
+  struct Modifier {
+    Key key;
+    std::size_t offset;
+    bool pressed;
+  };
+
+  struct Group {
+    std::size_t open_offset;
+    std::size_t first_modifier;  // index into mods_ of the modifiers held over this group
+    bool has_key;                // a key (even one repeated zero times) appears inside
+  };
+
+  // Handles the token at pos_; returns false after recording an error.
+  bool step() {
+    const std::size_t at = pos_;
+    switch (text_[at]) {
+      case '+':
+        return holdModifier(Key::Shift, at);
+      case '^':
+        return holdModifier(Key::Control, at);
+      case '%':
+        return holdModifier(Key::Alt, at);
+      case '~':
+        ++pos_;
+        emitKey(KeyAction::tap(Key::Enter), 1);
+        return true;
+      case '\r':
+        pos_ += (at + 1 < text_.size() && text_[at + 1] == '\n') ? 2 : 1;
+        emitKey(KeyAction::tap(Key::Enter), 1);
+        return true;
+      case '\n':
+        ++pos_;
+        emitKey(KeyAction::tap(Key::Enter), 1);
+        return true;
+      case '\t':
+        ++pos_;
+        emitKey(KeyAction::tap(Key::Tab), 1);
+        return true;
+      case '(':
+        groups_.push_back({at, pending_begin_, false});
+        pending_begin_ = mods_.size();
+        ++pos_;
+        return true;
+      case ')':
+        return closeGroup(at);
+      case '{':
+        return braced(at);
+      case '}':
+        return fail(ParseErrorKind::UnmatchedCloseBrace, at, "}");
+      default: {
+        const Decoded d = decodeAt(text_, at);
+        pos_ += d.length;
+        emitKey(character(d.cp), 1);
+        return true;
+      }
+    }
+  }
+
+  void finish() {
+    if (!groups_.empty()) {
+      fail(ParseErrorKind::UnbalancedParenthesis, groups_.front().open_offset, "(");
+    } else if (mods_.size() > pending_begin_) {
+      fail(ParseErrorKind::ModifierWithoutKey, mods_[pending_begin_].offset,
+           modifierChain(pending_begin_, mods_.size()));
+    }
+  }
+
+  bool holdModifier(Key key, std::size_t at) {
+    for (const Modifier& m : mods_) {
+      if (m.key == key) {
+        return fail(ParseErrorKind::ModifierAlreadyHeld, at, std::string(1, modifierChar(key)));
+      }
+    }
+    mods_.push_back({key, at, false});
+    ++pos_;
+    return true;
+  }
+
+  bool closeGroup(std::size_t at) {
+    if (mods_.size() > pending_begin_) {
+      return fail(ParseErrorKind::ModifierWithoutKey, mods_[pending_begin_].offset,
+                  modifierChain(pending_begin_, mods_.size()));
+    }
+    if (groups_.empty()) return fail(ParseErrorKind::UnbalancedParenthesis, at, ")");
+    const Group group = groups_.back();
+    groups_.pop_back();
+    if (pending_begin_ > group.first_modifier && !group.has_key) {
+      return fail(ParseErrorKind::ModifierWithoutKey, mods_[group.first_modifier].offset,
+                  modifierChain(group.first_modifier, pending_begin_));
+    }
+    release(group.first_modifier);
+    pending_begin_ = group.first_modifier;
+    if (group.has_key && !groups_.empty()) groups_.back().has_key = true;
+    ++pos_;
+    return true;
+  }
+
+  // {NAME}, {NAME n}, {c}, {c n}. The first code point after { always belongs to the name, so
+  // {}} and {{} work; the name then runs to the first } or blank.
+  bool braced(std::size_t at) {
+    const std::size_t name_begin = at + 1;
+    if (name_begin >= text_.size()) return fail(ParseErrorKind::UnclosedBrace, at, "{");
+    const Decoded first = decodeAt(text_, name_begin);
+    std::size_t name_end = name_begin + first.length;
+    if (first.cp == U'}' && text_.find('}', name_end) == std::string_view::npos) {
+      return fail(ParseErrorKind::UnknownKeyName, at, "{}");
+    }
+    while (name_end < text_.size() && text_[name_end] != '}' && text_[name_end] != ' ') {
+      ++name_end;
+    }
+    if (name_end >= text_.size()) return fail(ParseErrorKind::UnclosedBrace, at, "{");
+
+    std::size_t close = name_end;
+    int repeat = 1;
+    if (text_[name_end] == ' ') {
+      close = text_.find('}', name_end + 1);
+      if (close == std::string_view::npos) return fail(ParseErrorKind::UnclosedBrace, at, "{");
+    }
+    const std::string_view whole = text_.substr(at, close + 1 - at);
+
+    const std::string_view name = text_.substr(name_begin, name_end - name_begin);
+    KeyAction action = KeyAction::text(0);
+    if (name.size() == first.length) {
+      action = first.cp == U'\t'                          ? KeyAction::tap(Key::Tab)
+               : (first.cp == U'\r' || first.cp == U'\n') ? KeyAction::tap(Key::Enter)
+                                                          : character(first.cp);
+    } else if (const std::optional<Key> key = lookupKeyName(name)) {
+      action = KeyAction::tap(*key);
+    } else {
+      return fail(ParseErrorKind::UnknownKeyName, at, printable(whole));
+    }
+
+    if (close != name_end) {
+      const std::string_view digits = text_.substr(name_end + 1, close - name_end - 1);
+      bool too_large = false;
+      repeat = 0;
+      for (const char c : digits) {
+        if (c < '0' || c > '9') return fail(ParseErrorKind::BadRepeatCount, at, printable(whole));
+        if (!too_large) {
+          repeat = repeat * 10 + (c - '0');
+          too_large = repeat > kMaxRepeat;
+        }
+      }
+      if (digits.empty()) return fail(ParseErrorKind::BadRepeatCount, at, printable(whole));
+      if (too_large) return fail(ParseErrorKind::RepeatCountTooLarge, at, printable(whole));
+    }
+
+    pos_ = close + 1;
+    emitKey(action, repeat);
+    return true;
+  }
+
+  // Emits one key `repeat` times under the modifiers in force, then releases the modifiers that
+  // were waiting for this key.
+  void emitKey(KeyAction action, int repeat) {
+    if (repeat > 0) {
+      for (Modifier& m : mods_) {
+        if (!m.pressed) {
+          out_.push_back(KeyAction::down(m.key));
+          m.pressed = true;
+        }
+      }
+      for (int i = 0; i < repeat; ++i) out_.push_back(action);
+    }
+    if (!groups_.empty()) groups_.back().has_key = true;
+    release(pending_begin_);
+  }
+
+  // Releases, innermost first, every modifier from index `keep` on.
+  void release(std::size_t keep) {
+    while (mods_.size() > keep) {
+      if (mods_.back().pressed) out_.push_back(KeyAction::up(mods_.back().key));
+      mods_.pop_back();
+    }
+  }
+
+  KeyAction character(char32_t cp) const {
+    return mods_.empty() ? KeyAction::text(cp) : KeyAction::charTap(cp);
+  }
+
+  std::string modifierChain(std::size_t from, std::size_t to) const {
+    std::string chain;
+    for (std::size_t i = from; i < to; ++i) chain += modifierChar(mods_[i].key);
+    return chain;
+  }
+
+  bool fail(ParseErrorKind kind, std::size_t offset, std::string token) {
+    const auto [line, column] = locate(text_, offset);
+    error_ = ParseError{kind, offset, line, column, std::move(token)};
+    return false;
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::vector<KeyAction> out_;
+  std::vector<Modifier> mods_;     // outermost first; never more than three
+  std::size_t pending_begin_ = 0;  // mods_[pending_begin_..] wait for the next key
+  std::vector<Group> groups_;      // explicit stack: deep nesting costs memory, not recursion
+  std::optional<ParseError> error_;
+};
+
+std::string quoted(std::string_view s) {
+  return "“" + std::string(s) + "”";
+}
+
+std::string where(const ParseError& e) {
+  if (e.line == 0 || e.column == 0) return "消息中";
+  std::string place = "第 ";
+  if (e.line > 1) place += std::to_string(e.line) + " 行第 ";
+  return place + std::to_string(e.column) + " 个字符处";
+}
+
+std::string modifierKeyName(char c) {
+  switch (c) {
+    case '+':
+      return "Shift";
+    case '^':
+      return "Ctrl";
+    default:
+      return "Alt";
+  }
+}
+
+bool isModifierChain(std::string_view s) {
+  return !s.empty() && s.find_first_not_of("+^%") == std::string_view::npos;
+}
+
+// "^+" -> "{^}{+}": how to type the symbols themselves.
+std::string bracedEach(std::string_view symbols) {
+  std::string out;
+  for (const char c : symbols) out += std::string("{") + c + "}";
+  return out;
+}
+
+}  // namespace
+
+ParseResult parseKeyString(std::string_view utf8) {
+  return Parser(utf8).run();
+}
+
+std::string describe(const ParseError& error) {
+  const std::string at = where(error);
+  const std::string& token = error.token;
+  switch (error.kind) {
+    case ParseErrorKind::UnmatchedCloseBrace:
+      return at + "的“}”没有对应的“{”。如果想输入“}”本身，请写成 {}}。";
+    case ParseErrorKind::UnclosedBrace:
+      return at + "的“{”没有对应的“}”。如果想输入“{”本身，请写成 {{}。";
+    case ParseErrorKind::UnknownKeyName:
+      if (token.empty() || token == "{}") return at + "的花括号里没有写按键名称。";
+      return at + "的" + quoted(token) +
+             "不是能识别的按键名称。花括号里应写按键名称（如 {ENTER}）或单个字符。";
+    case ParseErrorKind::BadRepeatCount:
+      return at + "的" + (token.empty() ? std::string("按键") : quoted(token)) +
+             "中重复次数的写法不对：名称后应只有一个空格和数字，例如 {ENTER 3}。";
+    case ParseErrorKind::RepeatCountTooLarge:
+      return at + "的" + (token.empty() ? std::string("按键") : quoted(token)) +
+             "的重复次数太多，最多只能重复 " + std::to_string(kMaxRepeat) + " 次。";
+    case ParseErrorKind::UnbalancedParenthesis:
+      if (token == "(") return at + "的“(”没有对应的“)”。如果想输入括号本身，请写成 {(}。";
+      if (token == ")") return at + "的“)”没有对应的“(”。如果想输入括号本身，请写成 {)}。";
+      return at + "的括号没有成对出现。如果想输入括号本身，请写成 {(} 或 {)}。";
+    case ParseErrorKind::ModifierAlreadyHeld:
+      if (token.size() == 1 && isModifierChain(token)) {
+        return at + "的" + quoted(token) + "是多余的：这时 " + modifierKeyName(token[0]) +
+               " 键已经按住了。如果想输入" + quoted(token) + "本身，请写成 " + bracedEach(token) +
+               "。";
+      }
+      return at + "重复按住了同一个 Shift、Ctrl 或 Alt 键。";
+    case ParseErrorKind::ModifierWithoutKey:
+      if (isModifierChain(token)) {
+        return at + "的" + quoted(token) + "后面缺少要一起按的键。如果想输入" + quoted(token) +
+               "本身，请写成 " + bracedEach(token) + "。";
+      }
+      return at + "的 Shift、Ctrl 或 Alt 后面缺少要一起按的键。";
+  }
+  return at + "的写法有误。";
+}
+
+}  // namespace vorelo::engine

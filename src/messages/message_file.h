@@ -1,0 +1,32 @@
+// Reads the message list file: a text file of comma / line separated fields in the format of the
+// classic BASIC `Input #` statement, stored as UTF-8, UTF-16 or the system ANSI code page.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorelo::messages {
+
+// Converts bytes in the system's ANSI code page to UTF-8; supplied by the platform layer
+// (MultiByteToWideChar(CP_ACP) on Windows). Tests pass a stand-in.
+using AnsiDecoder = std::function<std::string(std::string_view)>;
+
+// The message list counts its entries in a 16-bit signed number.
+inline constexpr std::size_t kMaxItems = 32767;
+
+// Turns the raw file into valid UTF-8 without a BOM and without NUL characters.
+// A BOM selects UTF-8, UTF-16 LE or UTF-16 BE. Without one, text that is valid UTF-8 and holds
+// non-ASCII bytes is UTF-8; anything else goes through `ansi`. Broken input becomes U+FFFD.
+std::string decodeMessageFile(std::string_view bytes, const AnsiDecoder& ansi);
+
+// Splits decoded text into fields, at most maxItems of them. `utf8` should be valid UTF-8; fields
+// are cut only at ASCII characters, so every field is then valid UTF-8 as well.
+std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems = kMaxItems);
+
+// decodeMessageFile followed by splitFields.
+std::vector<std::string> readMessageFile(std::string_view bytes, const AnsiDecoder& ansi);
+
+}  // namespace vorelo::messages

@@ -1,0 +1,199 @@
+// In-memory controls and a virtual clock. A test acts as the user through these (type, pick,
+// click) and reads back what the screen would show.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/toolkit.h"
+#include "platform/controls.h"
+
+namespace vorelo::fake {
+
+class FakeTimer;
+
+// Virtual time in milliseconds. Due timers fire in time order (ties in the order they were
+// started), so a fifteen-minute run is simulated in microseconds.
+class Clock {
+ public:
+  uint64_t now() const { return now_; }
+  // Moves time forward by `ms`, firing every tick that falls due on the way.
+  void advance(uint64_t ms);
+
+ private:
+  friend class FakeTimer;
+  struct Entry {
+    FakeTimer* timer;
+    uint64_t due;
+    uint64_t order;
+  };
+  void schedule(FakeTimer& timer, uint64_t due);
+  void cancel(FakeTimer& timer);
+
+  uint64_t now_ = 0;
+  uint64_t nextOrder_ = 0;
+  std::vector<Entry> entries_;
+};
+
+class FakeTimer final : public platform::TimerBackend {
+ public:
+  explicit FakeTimer(Clock& clock) : clock_(clock) {}
+  ~FakeTimer() override { clock_.cancel(*this); }
+  void connect(platform::Timer& owner) override { owner_ = &owner; }
+  void start(uint32_t ms) override;
+  void stop() override;
+  bool running() const { return period_ != 0; }
+
+ private:
+  friend class Clock;
+  void tick();
+
+  Clock& clock_;
+  platform::Timer* owner_ = nullptr;
+  uint32_t period_ = 0;
+};
+
+class FakeCombo final : public platform::ComboBackend {
+ public:
+  void connect(platform::ComboBox& owner) override { owner_ = &owner; }
+  void setEnabled(bool enabled) override { enabled_ = enabled; }
+  void addItem(std::string_view text) override { items_.emplace_back(text); }
+  void removeItem(int index) override;
+  void select(int index, std::string_view text) override;
+  void setText(std::string_view text) override { text_ = text; }
+  void setRedraw(bool on) override;
+
+  // Acting as the user: a person can only do this to an enabled control.
+  void type(std::string_view characters);  // one keystroke per code point, each raising Change
+  void replaceText(std::string_view text);  // select all and type
+  void pick(int index);
+
+  const std::string& shownText() const { return text_; }
+  const std::vector<std::string>& shownItems() const { return items_; }
+  int shownSelection() const { return selection_; }
+  bool enabled() const { return enabled_; }
+  int redrawOffCount() const { return redrawOffCount_; }
+  bool redrawOn() const { return redraw_; }
+
+ private:
+  platform::ComboBox* owner_ = nullptr;
+  std::vector<std::string> items_;
+  std::string text_;
+  int selection_ = -1;
+  bool enabled_ = true;
+  bool redraw_ = true;
+  int redrawOffCount_ = 0;
+};
+
+class FakeCheck final : public platform::CheckBackend {
+ public:
+  void connect(platform::ClickTarget& owner) override { owner_ = &owner; }
+  void setEnabled(bool enabled) override { enabled_ = enabled; }
+  void setChecked(bool checked) override { checked_ = checked; }
+  void click();
+  bool checked() const { return checked_; }
+  bool enabled() const { return enabled_; }
+
+ private:
+  platform::ClickTarget* owner_ = nullptr;
+  bool checked_ = false;
+  bool enabled_ = true;
+};
+
+class FakeButton final : public platform::ButtonBackend {
+ public:
+  void connect(platform::ClickTarget& owner) override { owner_ = &owner; }
+  void setEnabled(bool enabled) override { enabled_ = enabled; }
+  void click();
+  bool enabled() const { return enabled_; }
+
+ private:
+  platform::ClickTarget* owner_ = nullptr;
+  bool enabled_ = true;
+};
+
+class FakeWindow final : public platform::WindowBackend {
+ public:
+  void setCaption(std::string_view text) override { caption_ = text; }
+  void setIcon(platform::Icon icon) override { icon_ = icon; }
+  void setState(platform::WindowState state) override;
+  platform::WindowState state() const override { return state_; }
+  void messageBox(std::string_view text) override;
+  std::string inputBox(std::string_view prompt, std::string_view defaultText) override;
+  void end() override { ended_ = true; }
+
+  // The user minimises or restores the window.
+  void userSetState(platform::WindowState state) { state_ = state; }
+  // Answers for the next input boxes; without one the user accepts the default text.
+  std::deque<std::string> inputAnswers;
+  // Runs while a modal box is open, as events the box lets through would.
+  std::function<void()> whileModal;
+
+  const std::string& caption() const { return caption_; }
+  platform::Icon icon() const { return icon_; }
+  bool ended() const { return ended_; }
+  const std::vector<std::string>& messages() const { return messages_; }
+  const std::vector<std::string>& prompts() const { return prompts_; }
+  // Times the window was minimised and shown again by the program.
+  int minimizeCount() const { return minimizeCount_; }
+  int restoreCount() const { return restoreCount_; }
+
+ private:
+  std::string caption_;
+  platform::Icon icon_ = platform::Icon::Idle;
+  platform::WindowState state_ = platform::WindowState::Normal;
+  bool ended_ = false;
+  std::vector<std::string> messages_;
+  std::vector<std::string> prompts_;
+  int minimizeCount_ = 0;
+  int restoreCount_ = 0;
+};
+
+class FakeSystem : public platform::System {
+ public:
+  std::optional<std::string> readFile(std::string_view name) override;
+  std::string ansiToUtf8(std::string_view bytes) override;
+
+  // Files by name; a missing name cannot be read.
+  std::map<std::string, std::string, std::less<>> files;
+  // Stands in for the system code page: maps each byte to itself as Latin-1 unless replaced.
+  std::function<std::string(std::string_view)> ansi;
+  // Names of files read, in order.
+  std::vector<std::string> reads;
+};
+
+// Every backend of the main window, in memory.
+class Toolkit final : public app::Toolkit {
+ public:
+  Toolkit();
+  platform::ComboBackend& combo(app::Control control) override { return comboOf(control); }
+  platform::CheckBackend& check(app::Control control) override { return checkOf(control); }
+  platform::ButtonBackend& button(app::Control control) override { return buttonOf(control); }
+  platform::TimerBackend& timer(app::TimerName name) override { return timerOf(name); }
+  platform::WindowBackend& window() override { return window_; }
+  platform::System& system() override { return system_; }
+
+  FakeCombo& comboOf(app::Control control);
+  FakeCheck& checkOf(app::Control control);
+  FakeButton& buttonOf(app::Control control);
+  FakeTimer& timerOf(app::TimerName name);
+  FakeWindow& fakeWindow() { return window_; }
+  FakeSystem& fakeSystem() { return system_; }
+  Clock& clock() { return clock_; }
+
+ private:
+  Clock clock_;
+  FakeWindow window_;
+  FakeSystem system_;
+  std::map<app::Control, FakeCombo> combos_;
+  std::map<app::Control, FakeCheck> checks_;
+  std::map<app::Control, FakeButton> buttons_;
+  std::map<app::TimerName, std::unique_ptr<FakeTimer>> timers_;
+};
+
+}  // namespace vorelo::fake

@@ -1,0 +1,177 @@
+// Drives the real program from a second Win32 process: starts it in a private working
+// folder, reads its controls across the process boundary and acts on them as a user would.
+//
+// Under Wine several reads that work inside one process do not work across processes
+// (GetWindowText on an edit, GetComboBoxInfo, SB_GETTEXT into a local buffer); the
+// functions here use the ways that do. Strings go in and out as UTF-8.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/layout.h"
+
+namespace vorelo::e2e {
+
+using Millis = std::chrono::milliseconds;
+
+// How long a condition may take to come true before a test gives up on it.
+inline constexpr Millis kDefaultTimeout{5000};
+
+// Raised when the program cannot be driven as asked: it does not start, a control is
+// missing or disabled, or the program stops answering. Google Test reports the exception
+// as a failure of the test that was running.
+class DriverError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::wstring widen(std::string_view utf8);
+std::string narrow(std::wstring_view utf16);
+
+// Wine shows the Unix root as drive Z:, so "/a/b" becomes "Z:\a\b". Anything not starting
+// with '/' is returned unchanged.
+std::string toWindowsPath(std::string_view path);
+
+// The value of an environment variable, or nothing when it is unset.
+std::optional<std::string> environment(const char* name);
+
+// Polls `condition` until it holds or `timeout` has passed. Returns whether it held.
+bool waitFor(const std::function<bool()>& condition, Millis timeout = kDefaultTimeout);
+
+// Text and class of any window, also one of another process.
+std::string windowText(HWND window);
+std::string windowClass(HWND window);
+
+// A rectangle in pixels.
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+
+  int width() const { return right - left; }
+  int height() const { return bottom - top; }
+  bool operator==(const Rect&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Rect& rect);
+
+// Owns a kernel handle.
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept;
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  ~UniqueHandle() { reset(); }
+
+  HANDLE get() const { return handle_; }
+  HANDLE release();
+  void reset(HANDLE handle = nullptr);
+  explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+// One running copy of the program.
+class App {
+ public:
+  // The content of Msg.txt (raw bytes), or nothing for a working folder without one.
+  using MessageFile = std::optional<std::string>;
+
+  // Starts `exe` (a Windows path, or a Unix path under Wine) in a new temporary working
+  // folder that holds Msg.txt with the given bytes, and waits until the program shows its
+  // window captioned "Vorelo" and has finished starting up.
+  explicit App(const std::string& exe, const MessageFile& messageFile = std::nullopt,
+               Millis startTimeout = Millis{15000});
+  // Ends the program if it still runs and removes the working folder.
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  HWND window() const { return window_; }
+  HANDLE process() const { return process_.get(); }
+  DWORD processId() const { return processId_; }
+  DWORD threadId() const { return threadId_; }
+  const std::string& workingFolder() const { return workingFolder_; }
+
+  bool running() const;
+  // The exit code once the program has ended.
+  std::optional<DWORD> exitCode() const;
+  bool waitForExit(Millis timeout = kDefaultTimeout);
+
+  // Visible top-level windows of the program other than its main window (message boxes,
+  // input boxes).
+  std::vector<HWND> otherWindows() const;
+
+  // --- reading --------------------------------------------------------------------------
+  std::string caption() const;
+  bool iconic() const;
+  SIZE clientSize() const;
+
+  // The child window with the control's id, or nullptr.
+  HWND control(app::Control c) const;
+  std::string className(app::Control c) const;
+  LONG_PTR style(app::Control c) const;
+  std::string text(app::Control c) const;
+  // In the main window's client coordinates.
+  Rect rect(app::Control c) const;
+  bool enabled(app::Control c) const;
+  bool visible(app::Control c) const;
+  // BM_GETCHECK == BST_CHECKED.
+  bool checked(app::Control c) const;
+
+  std::vector<std::string> comboItems(app::Control c) const;
+  // The selected item's index, -1 for none.
+  int comboSelection(app::Control c) const;
+  // The combo's edit field, or nullptr for a combo without one.
+  HWND comboEdit(app::Control c) const;
+  std::string comboEditText(app::Control c) const;
+
+  // The window with the keyboard focus in the program's GUI thread, and the control it
+  // belongs to (a combo's edit field counts as the combo).
+  HWND focusWindow() const;
+  std::optional<app::Control> focus() const;
+
+  std::vector<std::string> statusTexts() const;
+  // Right edges of the status bar's panels.
+  std::vector<int> statusParts() const;
+
+  // --- acting ---------------------------------------------------------------------------
+  // Like a click with the mouse; fails if the button is disabled or hidden.
+  void clickButton(app::Control c);
+  // Types text into the combo's edit field one UTF-16 unit at a time and returns once the
+  // program has processed every character.
+  void typeIntoCombo(app::Control c, std::string_view text);
+  // Picks an item from the combo's drop-down list.
+  void pickComboItem(app::Control c, int index);
+  // Asks the window to close, like its close box.
+  void close();
+
+  // Saves the window as it appears on screen into a 24-bit BMP file.
+  void screenshot(const std::string& path) const;
+
+ private:
+  HWND requireControl(app::Control c) const;
+  void requireUsable(app::Control c, HWND hwnd) const;
+  LRESULT send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const;
+
+  std::string workingFolder_;
+  UniqueHandle process_;
+  DWORD processId_ = 0;
+  DWORD threadId_ = 0;
+  HWND window_ = nullptr;
+};
+
+}  // namespace vorelo::e2e
