@@ -38,13 +38,15 @@ struct ControlSpec {
   Kind kind;
   // The frame the rectangle is relative to; the control itself for controls placed on the window.
   Control container;
-  std::string_view caption;  // UTF-8
+  std::string_view caption;      // UTF-8
   int left, top, width, height;  // twips
   int tabIndex;
 };
 
 // Child window identifiers: 100 + position in the table. Test drivers find controls by them.
-constexpr int controlId(Control c) { return 100 + static_cast<int>(c); }
+constexpr int controlId(Control c) {
+  return 100 + static_cast<int>(c);
+}
 
 inline constexpr int kClientWidthTwips = 4995;
 inline constexpr int kClientHeightTwips = 4455;
@@ -74,7 +76,9 @@ inline constexpr std::array<ControlSpec, kControlCount> kLayout{{
 }};
 // clang-format on
 
-constexpr const ControlSpec& spec(Control c) { return kLayout[static_cast<std::size_t>(c)]; }
+constexpr const ControlSpec& spec(Control c) {
+  return kLayout[static_cast<std::size_t>(c)];
+}
 
 // Status bar panels, twips wide, and their texts.
 inline constexpr int kStatusPanelWidths[2] = {2100, 2820};
@@ -83,7 +87,9 @@ inline constexpr std::string_view kStatusPanelTexts[2] = {"Vorelo 开发组", "�
 inline constexpr std::string_view kAppTitle = "Vorelo";
 
 // Twips to pixels at `dpi`, rounded to the nearest pixel (twips are never negative here).
-constexpr int twipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
+constexpr int twipsToPixels(int twips, int dpi) {
+  return (twips * dpi + 720) / 1440;
+}
 
 struct PixelRect {
   int left, top, right, bottom;

@@ -7,9 +7,8 @@ namespace {
 // between two looks and the toggle feels immediate.
 constexpr uint32_t kWatchPeriodMs = 40;
 
-const char* const kIntervalPresets[] = {"1",  "2",  "3",  "4",  "5",  "6",  "7",
-                                        "8",  "9",  "10", "11", "12", "13", "14",
-                                        "15", "16", "17", "18", "19", "20"};
+const char* const kIntervalPresets[] = {"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10",
+                                        "11", "12", "13", "14", "15", "16", "17", "18", "19", "20"};
 const char* const kDurationPresets[] = {"1", "2", "5", "10", "15", "20", "30", "60"};
 }  // namespace
 
@@ -64,6 +63,8 @@ void MainWindow::Form_Load() {
   LoadMessageFile();
 }
 
-void MainWindow::cmdExit_Click() { form.end(); }
+void MainWindow::cmdExit_Click() {
+  form.end();
+}
 
 }  // namespace vorelo::app

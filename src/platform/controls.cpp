@@ -65,8 +65,12 @@ void ComboBox::removeItem(int index) {
   }
 }
 
-void ComboBox::beginUpdate() { backend_.setRedraw(false); }
-void ComboBox::endUpdate() { backend_.setRedraw(true); }
+void ComboBox::beginUpdate() {
+  backend_.setRedraw(false);
+}
+void ComboBox::endUpdate() {
+  backend_.setRedraw(true);
+}
 
 void ComboBox::userEdit(std::string_view text) {
   if (!enabled()) return;
@@ -130,13 +134,17 @@ void OptionGroup::select(int index) {
   if (onClick) onClick(index);
 }
 
-Button::Button(ButtonBackend& backend) : Control(backend) { backend.connect(*this); }
+Button::Button(ButtonBackend& backend) : Control(backend) {
+  backend.connect(*this);
+}
 
 void Button::userClick() {
   if (enabled()) raise(onClick);
 }
 
-Timer::Timer(TimerBackend& backend) : backend_(backend) { backend_.connect(*this); }
+Timer::Timer(TimerBackend& backend) : backend_(backend) {
+  backend_.connect(*this);
+}
 
 void Timer::setInterval(uint32_t ms) {
   if (ms == interval_) return;

@@ -25,15 +25,21 @@ void MainWindow::comInterval_Click() {
   tmrSend.setInterval(static_cast<uint32_t>(settings::roundHalfEven(SendIntervalMs)));
 }
 
-void MainWindow::comInterval_Change() { comInterval_Click(); }
+void MainWindow::comInterval_Change() {
+  comInterval_Click();
+}
 
 void MainWindow::comTotalTime_Click() {
   clamp(comTotalTime, 60, "60");
   RemainingMs = settings::val(comTotalTime.text()) * 60.0 * 1000.0;
 }
 
-void MainWindow::comTotalTime_Change() { comTotalTime_Click(); }
+void MainWindow::comTotalTime_Change() {
+  comTotalTime_Click();
+}
 
-void MainWindow::optSend_Click(int index) { SubmitMode = static_cast<int16_t>(index); }
+void MainWindow::optSend_Click(int index) {
+  SubmitMode = static_cast<int16_t>(index);
+}
 
 }  // namespace vorelo::app

@@ -1,0 +1,158 @@
+// The contract suite against real Windows controls: a window of its own hosts them, the user's
+// keystrokes and clicks are real window messages, and time is real.
+#include <windows.h>
+
+#include <string>
+
+#include "contract/harness.h"
+#include "platform/win32/main_frame.h"
+#include "platform/win32/native_controls.h"
+#include "platform/win32/text.h"
+
+namespace vorelo::contract {
+
+namespace {
+
+using win32::NativeButton;
+using win32::NativeCombo;
+using win32::NativeControl;
+using win32::NativeTimer;
+
+LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  if (msg == WM_COMMAND && lParam != 0 && NativeControl::dispatchCommand(wParam, lParam)) return 0;
+  if (msg == WM_TIMER && NativeTimer::dispatch(hwnd, wParam)) return 0;
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+class Win32Harness final : public Harness {
+ public:
+  Win32Harness() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &hostProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VoreloContractHost";
+    RegisterClassExW(&wc);
+    host_ = CreateWindowExW(0, wc.lpszClassName, L"contract", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400,
+                            nullptr, nullptr, wc.hInstance, nullptr);
+    start_ = GetTickCount64();
+  }
+  ~Win32Harness() override {
+    timers_.clear();
+    DestroyWindow(host_);
+  }
+
+  platform::ComboBackend& newCombo() override {
+    auto& combo = combos_.emplace_back(std::make_unique<NativeCombo>());
+    HWND w = create(app::Kind::Combo, true);
+    MoveWindow(w, 10, 10, 200, 200, FALSE);
+    combo->attach(w);
+    return *combo;
+  }
+  platform::CheckBackend& newCheckBox() override { return button(app::Kind::CheckBox, true); }
+  std::pair<platform::CheckBackend*, platform::CheckBackend*> newOptionPair() override {
+    auto* first = &button(app::Kind::Option, true);
+    auto* second = &button(app::Kind::Option, false);
+    // Something after the pair closes its group.
+    create(app::Kind::Label, true);
+    return {first, second};
+  }
+  platform::ButtonBackend& newButton() override { return button(app::Kind::Button, true); }
+  platform::TimerBackend& newTimer() override {
+    return *timers_.emplace_back(std::make_unique<NativeTimer>(host_));
+  }
+
+  void type(platform::ComboBackend& combo, std::string_view characters) override {
+    HWND edit = static_cast<NativeCombo&>(combo).edit();
+    for (wchar_t unit : win32::widen(characters)) {
+      PostMessageW(edit, WM_CHAR, unit, 1);
+      pump();
+    }
+  }
+  void pick(platform::ComboBackend& combo, int index) override {
+    // As from the keyboard: the arrow key moves the selection and the combo box reports the
+    // pick. The neighbour is selected first, silently, so one key lands on `index`.
+    auto& native = static_cast<NativeCombo&>(combo);
+    const bool fromAbove = index > 0;
+    SendMessageW(native.hwnd(), CB_SETCURSEL, static_cast<WPARAM>(fromAbove ? index - 1 : 1), 0);
+    SetFocus(native.edit());
+    PostMessageW(native.edit(), WM_KEYDOWN, fromAbove ? VK_DOWN : VK_UP, 1);
+    pump();
+  }
+  void click(platform::ButtonBackend& button) override {
+    HWND w = dynamic_cast<NativeControl&>(button).hwnd();
+    SendMessageW(w, BM_CLICK, 0, 0);
+    pump();
+  }
+
+  std::string shownText(platform::ComboBackend& combo) override {
+    return win32::narrow(win32::windowText(static_cast<NativeCombo&>(combo).hwnd()));
+  }
+  std::vector<std::string> shownItems(platform::ComboBackend& combo) override {
+    HWND w = static_cast<NativeCombo&>(combo).hwnd();
+    std::vector<std::string> items;
+    const auto count = SendMessageW(w, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      std::wstring text(static_cast<std::size_t>(SendMessageW(w, CB_GETLBTEXTLEN, i, 0)) + 1,
+                        L'\0');
+      const auto n = SendMessageW(w, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+      text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+      items.push_back(win32::narrow(text));
+    }
+    return items;
+  }
+  bool shownChecked(platform::CheckBackend& box) override {
+    HWND w = static_cast<NativeButton&>(box).hwnd();
+    return SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
+  bool shownEnabled(platform::ControlBackend& control) override {
+    return IsWindowEnabled(dynamic_cast<NativeControl&>(control).hwnd()) != FALSE;
+  }
+
+  uint64_t now() override { return GetTickCount64() - start_; }
+  void wait(uint32_t ms) override {
+    const ULONGLONG deadline = GetTickCount64() + ms;
+    for (;;) {
+      pump();
+      const ULONGLONG t = GetTickCount64();
+      if (t >= deadline) break;
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - t), QS_ALLINPUT);
+    }
+  }
+  uint32_t slack() const override { return 150; }
+
+ private:
+  HWND create(app::Kind kind, bool startsGroup) {
+    return win32::createControlWindow(host_, kind, nextId_++, L"x", startsGroup);
+  }
+  NativeButton& button(app::Kind kind, bool startsGroup) {
+    auto& b = buttons_.emplace_back(std::make_unique<NativeButton>());
+    HWND w = create(kind, startsGroup);
+    MoveWindow(w, 10, 40 + 30 * static_cast<int>(buttons_.size()), 120, 24, FALSE);
+    b->attach(w);
+    return *b;
+  }
+
+  HWND host_ = nullptr;
+  ULONGLONG start_ = 0;
+  int nextId_ = 100;
+  std::vector<std::unique_ptr<NativeCombo>> combos_;
+  std::vector<std::unique_ptr<NativeButton>> buttons_;
+  std::vector<std::unique_ptr<NativeTimer>> timers_;
+};
+
+}  // namespace
+
+std::unique_ptr<Harness> makeHarness() {
+  return std::make_unique<Win32Harness>();
+}
+
+}  // namespace vorelo::contract

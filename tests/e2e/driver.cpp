@@ -28,7 +28,9 @@ std::string lastError(std::string_view what) {
   return out.str();
 }
 
-std::string controlName(app::Control c) { return std::string(app::spec(c).name); }
+std::string controlName(app::Control c) {
+  return std::string(app::spec(c).name);
+}
 
 LRESULT sendOrThrow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
@@ -86,8 +88,12 @@ class Gdi {
   T handle_;
 };
 
-void deleteDc(HDC dc) { DeleteDC(dc); }
-void deleteBitmap(HBITMAP bitmap) { DeleteObject(bitmap); }
+void deleteDc(HDC dc) {
+  DeleteDC(dc);
+}
+void deleteBitmap(HBITMAP bitmap) {
+  DeleteObject(bitmap);
+}
 
 class ScreenDc {
  public:
@@ -104,13 +110,13 @@ class ScreenDc {
 };
 
 void writeFile(const std::wstring& path, const std::string& bytes) {
-  UniqueHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw DriverError(lastError("cannot create " + narrow(path)));
   DWORD written = 0;
-  if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                    &written, nullptr) ||
-                         written != bytes.size())) {
+  if (!bytes.empty() &&
+      (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+       written != bytes.size())) {
     throw DriverError(lastError("cannot write " + narrow(path)));
   }
 }
@@ -121,9 +127,9 @@ std::wstring makeWorkingFolder() {
   const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
   if (length == 0 || length > MAX_PATH) throw DriverError(lastError("GetTempPathW failed"));
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::wstring folder = std::wstring(temp) + L"vorelo-e2e-" +
-                                std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                std::to_wstring(counter++) + L"-" + std::to_wstring(GetTickCount64());
+    const std::wstring folder =
+        std::wstring(temp) + L"vorelo-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+        std::to_wstring(counter++) + L"-" + std::to_wstring(GetTickCount64());
     if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
@@ -209,8 +215,8 @@ std::string capture(const RECT& area) {
       CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!memory.get() || !bitmap.get() || !bits) throw DriverError(lastError("no bitmap"));
   const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-  const BOOL copied = BitBlt(memory.get(), 0, 0, width, height, screen.get(), area.left,
-                             area.top, SRCCOPY | CAPTUREBLT);
+  const BOOL copied = BitBlt(memory.get(), 0, 0, width, height, screen.get(), area.left, area.top,
+                             SRCCOPY | CAPTUREBLT);
   GdiFlush();
   SelectObject(memory.get(), previous);
   if (!copied) throw DriverError(lastError("BitBlt from the screen failed"));
@@ -294,7 +300,9 @@ UniqueHandle& UniqueHandle::operator=(UniqueHandle&& other) noexcept {
   return *this;
 }
 
-HANDLE UniqueHandle::release() { return std::exchange(handle_, nullptr); }
+HANDLE UniqueHandle::release() {
+  return std::exchange(handle_, nullptr);
+}
 
 void UniqueHandle::reset(HANDLE handle) {
   if (*this) CloseHandle(handle_);
@@ -382,8 +390,7 @@ std::optional<DWORD> App::exitCode() const {
 }
 
 bool App::waitForExit(Millis timeout) {
-  return WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) ==
-         WAIT_OBJECT_0;
+  return WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
 }
 
 std::vector<HWND> App::otherWindows() const {
@@ -398,9 +405,13 @@ LRESULT App::send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const {
   return sendOrThrow(hwnd, message, wParam, lParam);
 }
 
-std::string App::caption() const { return windowText(window_); }
+std::string App::caption() const {
+  return windowText(window_);
+}
 
-bool App::iconic() const { return IsIconic(window_) != FALSE; }
+bool App::iconic() const {
+  return IsIconic(window_) != FALSE;
+}
 
 SIZE App::clientSize() const {
   RECT client{};
@@ -426,11 +437,17 @@ HWND App::requireControl(app::Control c) const {
   return hwnd;
 }
 
-std::string App::className(app::Control c) const { return windowClass(requireControl(c)); }
+std::string App::className(app::Control c) const {
+  return windowClass(requireControl(c));
+}
 
-LONG_PTR App::style(app::Control c) const { return GetWindowLongPtrW(requireControl(c), GWL_STYLE); }
+LONG_PTR App::style(app::Control c) const {
+  return GetWindowLongPtrW(requireControl(c), GWL_STYLE);
+}
 
-std::string App::text(app::Control c) const { return windowText(requireControl(c)); }
+std::string App::text(app::Control c) const {
+  return windowText(requireControl(c));
+}
 
 Rect App::rect(app::Control c) const {
   RECT screen{};
@@ -442,9 +459,13 @@ Rect App::rect(app::Control c) const {
   return {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
 }
 
-bool App::enabled(app::Control c) const { return IsWindowEnabled(requireControl(c)) != FALSE; }
+bool App::enabled(app::Control c) const {
+  return IsWindowEnabled(requireControl(c)) != FALSE;
+}
 
-bool App::visible(app::Control c) const { return IsWindowVisible(requireControl(c)) != FALSE; }
+bool App::visible(app::Control c) const {
+  return IsWindowVisible(requireControl(c)) != FALSE;
+}
 
 bool App::checked(app::Control c) const {
   return send(requireControl(c), BM_GETCHECK, 0, 0) == BST_CHECKED;

@@ -9,9 +9,10 @@ namespace vorelo::fake {
 void Clock::advance(uint64_t ms) {
   const uint64_t target = now_ + ms;
   for (;;) {
-    auto next = std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-      return a.due != b.due ? a.due < b.due : a.order < b.order;
-    });
+    auto next =
+        std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+          return a.due != b.due ? a.due < b.due : a.order < b.order;
+        });
     if (next == entries_.end() || next->due > target) break;
     FakeTimer* timer = next->timer;
     now_ = next->due;
@@ -84,6 +85,12 @@ void FakeCombo::replaceText(std::string_view text) {
   type(text);
 }
 
+void FakeCombo::paste(std::string_view text) {
+  if (!enabled_) return;
+  text_ = text;
+  owner_->userEdit(text_);
+}
+
 void FakeCombo::pick(int index) {
   if (!enabled_ || index < 0 || static_cast<std::size_t>(index) >= items_.size()) return;
   selection_ = index;
@@ -153,9 +160,17 @@ Toolkit::Toolkit() {
   }
 }
 
-FakeCombo& Toolkit::comboOf(app::Control control) { return combos_.at(control); }
-FakeCheck& Toolkit::checkOf(app::Control control) { return checks_.at(control); }
-FakeButton& Toolkit::buttonOf(app::Control control) { return buttons_.at(control); }
-FakeTimer& Toolkit::timerOf(app::TimerName name) { return *timers_.at(name); }
+FakeCombo& Toolkit::comboOf(app::Control control) {
+  return combos_.at(control);
+}
+FakeCheck& Toolkit::checkOf(app::Control control) {
+  return checks_.at(control);
+}
+FakeButton& Toolkit::buttonOf(app::Control control) {
+  return buttons_.at(control);
+}
+FakeTimer& Toolkit::timerOf(app::TimerName name) {
+  return *timers_.at(name);
+}
 
 }  // namespace vorelo::fake

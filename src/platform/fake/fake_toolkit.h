@@ -69,8 +69,9 @@ class FakeCombo final : public platform::ComboBackend {
   void setRedraw(bool on) override;
 
   // Acting as the user: a person can only do this to an enabled control.
-  void type(std::string_view characters);  // one keystroke per code point, each raising Change
+  void type(std::string_view characters);   // one keystroke per code point, each raising Change
   void replaceText(std::string_view text);  // select all and type
+  void paste(std::string_view text);        // select all and paste: one Change
   void pick(int index);
 
   const std::string& shownText() const { return text_; }

@@ -60,7 +60,9 @@ LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noex
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-int scaled(int px96, UINT dpi) { return MulDiv(px96, static_cast<int>(dpi), 96); }
+int scaled(int px96, UINT dpi) {
+  return MulDiv(px96, static_cast<int>(dpi), 96);
+}
 
 }  // namespace
 
@@ -139,13 +141,13 @@ std::wstring runInputBox(HWND owner, const std::wstring& title, const std::wstri
   auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD childStyle, int id, int left,
                   int top, int width, int height, DWORD childEx = 0) {
     HWND w = CreateWindowExW(childEx, cls, text, WS_CHILD | WS_VISIBLE | childStyle, left, top,
-                             width, height, hwnd,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+                             width, height, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             instance, nullptr);
     SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     return w;
   };
-  make(L"STATIC", prompt.c_str(), SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kPromptId, margin,
-       margin, textWidth, promptHeight);
+  make(L"STATIC", prompt.c_str(), SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kPromptId, margin, margin,
+       textWidth, promptHeight);
   state.edit = make(L"EDIT", defaultText.c_str(), WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, kEditId,
                     margin, editTop, textWidth, editHeight, WS_EX_CLIENTEDGE);
   SendMessageW(state.edit, EM_LIMITTEXT, 0, 0);

@@ -24,11 +24,57 @@ constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 // Files larger than this are read only this far; no list of messages comes near it.
 constexpr LONGLONG kMaxFileBytes = 64LL << 20;
 
-int px(int twips, UINT dpi) { return app::twipsToPixels(twips, static_cast<int>(dpi)); }
+int px(int twips, UINT dpi) {
+  return app::twipsToPixels(twips, static_cast<int>(dpi));
+}
 
-std::size_t slot(Control c) { return static_cast<std::size_t>(c); }
+std::size_t slot(Control c) {
+  return static_cast<std::size_t>(c);
+}
 
 }  // namespace
+
+HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
+                         bool startsGroup) {
+  const wchar_t* cls = WC_BUTTONW;
+  DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+  // Every control starts a group of its own except the second option button, so the arrow
+  // keys move between the two options and nowhere else.
+  if (startsGroup) style |= WS_GROUP;
+  switch (kind) {
+    case Kind::StatusBar:
+      cls = STATUSCLASSNAMEW;
+      // Placed by the layout like every other control; at any DPI it sits on the bottom edge.
+      style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
+      break;
+    case Kind::Button:
+      style |= BS_PUSHBUTTON | WS_TABSTOP;
+      break;
+    case Kind::Frame:
+      style |= BS_GROUPBOX;
+      break;
+    case Kind::Combo:
+      cls = WC_COMBOBOXW;
+      style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
+      break;
+    case Kind::CheckBox:
+      style |= BS_AUTOCHECKBOX | WS_TABSTOP;
+      break;
+    case Kind::Option:
+      style |= BS_AUTORADIOBUTTON | WS_TABSTOP;
+      break;
+    case Kind::Label:
+      cls = WC_STATICW;
+      style |= SS_LEFT | SS_NOPREFIX;
+      break;
+  }
+  HWND w = CreateWindowExW(0, cls, caption.c_str(), style, 0, 0, 0, 0, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleW(nullptr), nullptr);
+  // No length limit: a message may be longer than the edit's default 30,000 characters.
+  if (w != nullptr && kind == Kind::Combo) SendMessageW(w, CB_LIMITTEXT, 0, 0);
+  return w;
+}
 
 MainFrame::MainFrame(HINSTANCE instance) : instance_(instance) {}
 
@@ -83,49 +129,13 @@ void MainFrame::createControls() {
             [](const auto* a, const auto* b) { return a->tabIndex < b->tabIndex; });
 
   for (const app::ControlSpec* s : order) {
-    const wchar_t* cls = WC_BUTTONW;
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-    // Every control starts a group of its own except the second option button, so the arrow
-    // keys move between the two options and nowhere else.
-    if (s->control != Control::optSend0) style |= WS_GROUP;
-    switch (s->kind) {
-      case Kind::StatusBar:
-        cls = STATUSCLASSNAMEW;
-        // Placed by the layout like every other control; at any DPI it sits on the bottom edge.
-        style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
-        break;
-      case Kind::Button:
-        style |= BS_PUSHBUTTON | WS_TABSTOP;
-        break;
-      case Kind::Frame:
-        style |= BS_GROUPBOX;
-        break;
-      case Kind::Combo:
-        cls = WC_COMBOBOXW;
-        style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
-        break;
-      case Kind::CheckBox:
-        style |= BS_AUTOCHECKBOX | WS_TABSTOP;
-        break;
-      case Kind::Option:
-        style |= BS_AUTORADIOBUTTON | WS_TABSTOP;
-        break;
-      case Kind::Label:
-        cls = WC_STATICW;
-        style |= SS_LEFT | SS_NOPREFIX;
-        break;
-    }
-    const std::wstring caption = widen(s->caption);
-    HWND w = CreateWindowExW(0, cls, caption.c_str(), style, 0, 0, 0, 0, hwnd_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(app::controlId(s->control))),
-                             instance_, nullptr);
+    HWND w = createControlWindow(hwnd_, s->kind, app::controlId(s->control), widen(s->caption),
+                                 s->control != Control::optSend0);
     if (w == nullptr) throw std::runtime_error("cannot create a control");
     windows_[slot(s->control)] = w;
     if (s->kind == Kind::Combo) {
       auto combo = std::make_unique<NativeCombo>();
       combo->attach(w);
-      // No length limit: a message may be longer than the edit's default 30,000 characters.
-      SendMessageW(w, CB_LIMITTEXT, 0, 0);
       combos_[s->control] = std::move(combo);
     } else if (s->kind == Kind::Button || s->kind == Kind::CheckBox || s->kind == Kind::Option) {
       auto button = std::make_unique<NativeButton>();
@@ -136,21 +146,20 @@ void MainFrame::createControls() {
   // Frames go to the bottom of the Z order so they never paint over the controls inside them;
   // they take no focus, so the tab order is unchanged.
   for (Control frame : {Control::fraTime, Control::fraSend, Control::fraContent}) {
-    SetWindowPos(child(frame), HWND_BOTTOM, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(child(frame), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 
   HWND status = child(Control::stbStatus);
   tips_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                              instance_, nullptr));
+                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr));
   // The panels must exist before their texts can be set; applyDpi sizes them again later.
   int edges[2] = {1, 2};
   SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
   for (int i = 0; i < 2; ++i) {
     std::wstring text = widen(app::kStatusPanelTexts[i]);
-    SendMessageW(status, SB_SETTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(status, SB_SETTEXTW, static_cast<WPARAM>(i),
+                 reinterpret_cast<LPARAM>(text.c_str()));
     if (!tips_) continue;
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
@@ -201,7 +210,8 @@ void MainFrame::applyDpi(UINT dpi, const RECT* suggested) {
       tool.cbSize = sizeof(tool);
       tool.hwnd = status;
       tool.uId = static_cast<UINT_PTR>(i + 1);
-      SendMessageW(status, SB_GETRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool.rect));
+      SendMessageW(status, SB_GETRECT, static_cast<WPARAM>(i),
+                   reinterpret_cast<LPARAM>(&tool.rect));
       SendMessageW(tips_.get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
     }
   }
@@ -230,12 +240,12 @@ void MainFrame::loadIcons() {
   std::array<UniqueIcon, 2> small;
   for (std::size_t i = 0; i < 2; ++i) {
     const LPCWSTR name = MAKEINTRESOURCEW(ids[i]);
-    big[i].reset(static_cast<HICON>(LoadImageW(instance_, name, IMAGE_ICON,
-                                               metricForDpi(SM_CXICON, dpi_),
-                                               metricForDpi(SM_CYICON, dpi_), LR_DEFAULTCOLOR)));
-    small[i].reset(static_cast<HICON>(LoadImageW(instance_, name, IMAGE_ICON,
-                                                 metricForDpi(SM_CXSMICON, dpi_),
-                                                 metricForDpi(SM_CYSMICON, dpi_), LR_DEFAULTCOLOR)));
+    big[i].reset(
+        static_cast<HICON>(LoadImageW(instance_, name, IMAGE_ICON, metricForDpi(SM_CXICON, dpi_),
+                                      metricForDpi(SM_CYICON, dpi_), LR_DEFAULTCOLOR)));
+    small[i].reset(
+        static_cast<HICON>(LoadImageW(instance_, name, IMAGE_ICON, metricForDpi(SM_CXSMICON, dpi_),
+                                      metricForDpi(SM_CYSMICON, dpi_), LR_DEFAULTCOLOR)));
   }
   const std::size_t current = icon_ == platform::Icon::Idle ? 0 : 1;
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big[current].get()));
@@ -245,7 +255,9 @@ void MainFrame::loadIcons() {
   smallIcons_ = std::move(small);
 }
 
-HWND MainFrame::child(Control control) const { return windows_[slot(control)]; }
+HWND MainFrame::child(Control control) const {
+  return windows_[slot(control)];
+}
 
 void MainFrame::restoreFocus() {
   HWND target = lastFocus_;
@@ -294,7 +306,8 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         // Enter, sent by the dialog manager: it presses the focused push button.
         HWND focus = GetFocus();
         if (focus != nullptr && IsChild(hwnd_, focus) &&
-            (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) {
+            (SendMessageW(focus, WM_GETDLGCODE, 0, 0) &
+             (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) {
           SendMessageW(focus, BM_CLICK, 0, 0);
         }
         return 0;
@@ -333,14 +346,22 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
-platform::ComboBackend& MainFrame::combo(Control control) { return *combos_.at(control); }
-platform::CheckBackend& MainFrame::check(Control control) { return *buttons_.at(control); }
-platform::ButtonBackend& MainFrame::button(Control control) { return *buttons_.at(control); }
+platform::ComboBackend& MainFrame::combo(Control control) {
+  return *combos_.at(control);
+}
+platform::CheckBackend& MainFrame::check(Control control) {
+  return *buttons_.at(control);
+}
+platform::ButtonBackend& MainFrame::button(Control control) {
+  return *buttons_.at(control);
+}
 platform::TimerBackend& MainFrame::timer(app::TimerName name) {
   return name == app::TimerName::tmrWatch ? *tmrWatch_ : *tmrSend_;
 }
 
-void MainFrame::setCaption(std::string_view text) { SetWindowTextW(hwnd_, widen(text).c_str()); }
+void MainFrame::setCaption(std::string_view text) {
+  SetWindowTextW(hwnd_, widen(text).c_str());
+}
 
 void MainFrame::setIcon(platform::Icon icon) {
   icon_ = icon;
@@ -399,7 +420,9 @@ std::optional<std::string> MainFrame::readFile(std::string_view name) {
   return bytes;
 }
 
-std::string MainFrame::ansiToUtf8(std::string_view bytes) { return win32::ansiToUtf8(bytes); }
+std::string MainFrame::ansiToUtf8(std::string_view bytes) {
+  return win32::ansiToUtf8(bytes);
+}
 
 void fatal(const char* what) noexcept {
   std::wstring text = L"Vorelo 遇到内部错误，即将退出。\n\n";

@@ -78,6 +78,10 @@ class MainFrame final : public app::Toolkit,
   std::unique_ptr<app::MainWindow> logic_;
 };
 
+// Creates one child control of the kind given, styled as the main window uses it.
+HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
+                         bool startsGroup);
+
 // Shows the modal input box; returns "" when the user cancels.
 std::wstring runInputBox(HWND owner, const std::wstring& title, const std::wstring& prompt,
                          const std::wstring& defaultText);

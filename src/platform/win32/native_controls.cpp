@@ -23,7 +23,9 @@ bool NativeControl::dispatchCommand(WPARAM wParam, LPARAM lParam) {
   return true;
 }
 
-HWND NativeCombo::edit() const { return FindWindowExW(hwnd(), nullptr, L"Edit", nullptr); }
+HWND NativeCombo::edit() const {
+  return FindWindowExW(hwnd(), nullptr, L"Edit", nullptr);
+}
 
 void NativeCombo::addItem(std::string_view text) {
   const std::wstring w = widen(text);
@@ -41,9 +43,9 @@ void NativeCombo::select(int index, std::string_view text) {
   }
   pendingSelection_.reset();
   SendMessageW(hwnd(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  // CB_SETCURSEL already shows the item; an item too long for the edit's limit, or a cleared
-  // selection, is set explicitly so the field shows exactly what the program holds.
-  if (index < 0 || windowText(hwnd()) != widen(text)) setText(text);
+  // CB_SETCURSEL shows the item; setting the text again puts the caret at its end, as after
+  // every change the program makes to the field, so typing goes on after it.
+  setText(text);
 }
 
 void NativeCombo::setText(std::string_view text) {

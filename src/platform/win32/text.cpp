@@ -35,7 +35,9 @@ std::wstring toWide(UINT codePage, std::string_view bytes) {
 
 }  // namespace
 
-std::wstring widen(std::string_view utf8) { return toWide(CP_UTF8, utf8); }
+std::wstring widen(std::string_view utf8) {
+  return toWide(CP_UTF8, utf8);
+}
 
 std::string narrow(std::wstring_view utf16) {
   std::string out;
@@ -48,13 +50,16 @@ std::string narrow(std::wstring_view utf16) {
   return out;
 }
 
-std::string ansiToUtf8(std::string_view bytes) { return narrow(toWide(CP_ACP, bytes)); }
+std::string ansiToUtf8(std::string_view bytes) {
+  return narrow(toWide(CP_ACP, bytes));
+}
 
 std::wstring windowText(HWND hwnd) {
   const LRESULT len = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
   if (len <= 0) return {};
   std::wstring text(static_cast<std::size_t>(len) + 1, L'\0');
-  const LRESULT got = SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  const LRESULT got =
+      SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   return text;
 }

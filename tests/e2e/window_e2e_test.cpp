@@ -1,0 +1,330 @@
+// End-to-end tests of the main window: the real program is started under Wine and read
+// from outside, the way a user sees it.
+//
+//   window_e2e_test [gtest flags] <path of vorelo.exe>     (or VORELO_EXE=<path>)
+//
+// VORELO_ARTIFACTS names a folder for a screenshot of the window. The GBK test needs the
+// Chinese ANSI code page (run-in-wine with VORELO_WINE_LOCALE=zh_CN) and is skipped
+// otherwise.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/layout.h"
+#include "driver.h"
+
+namespace {
+
+using vorelo::app::Control;
+using vorelo::app::ControlSpec;
+using vorelo::app::Kind;
+using vorelo::app::kLayout;
+using vorelo::e2e::App;
+using vorelo::e2e::Millis;
+using vorelo::e2e::Rect;
+using vorelo::e2e::waitFor;
+using Items = std::vector<std::string>;
+
+std::string g_exe;
+
+// Wine always runs at 96 DPI.
+constexpr int kDpi = 96;
+constexpr int kTwipsPerInch = 1440;
+constexpr int kTolerancePx = 1;
+
+int toPixels(int twips) {
+  return (twips * kDpi + kTwipsPerInch / 2) / kTwipsPerInch;
+}
+
+// Where a control belongs, in pixels of the window's client area. Each edge is rounded on
+// its own; a control inside a frame is placed relative to the frame.
+Rect expectedRect(const ControlSpec& entry) {
+  int left = entry.left;
+  int top = entry.top;
+  if (entry.container != entry.control) {
+    left += vorelo::app::spec(entry.container).left;
+    top += vorelo::app::spec(entry.container).top;
+  }
+  return {toPixels(left), toPixels(top), toPixels(left + entry.width),
+          toPixels(top + entry.height)};
+}
+
+// Reports a control the window lacks; the tests then go on with the others.
+bool present(const App& app, const ControlSpec& entry) {
+  if (app.control(entry.control)) return true;
+  ADD_FAILURE() << entry.name << " is missing (id " << vorelo::app::controlId(entry.control) << ")";
+  return false;
+}
+
+std::string describe(const std::vector<HWND>& windows) {
+  std::string text;
+  for (HWND window : windows) {
+    text += "\n  [" + vorelo::e2e::windowClass(window) + "] \"" + vorelo::e2e::windowText(window) +
+            "\"";
+    // A message box keeps its text in the static with id 0xFFFF.
+    if (HWND message = GetDlgItem(window, 0xFFFF)) {
+      text += ": \"" + vorelo::e2e::windowText(message) + "\"";
+    }
+  }
+  return text;
+}
+
+// --- the window right after start-up --------------------------------------------------------
+
+// One copy of the program shared by tests that only look at it.
+class StartedWindow : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    try {
+      app_ = std::make_unique<App>(g_exe, std::string("你好,世界\r\n"));
+    } catch (const std::exception& error) {
+      startError_ = error.what();
+    }
+  }
+  static void TearDownTestSuite() { app_.reset(); }
+
+  void SetUp() override {
+    if (!app_) GTEST_FAIL() << "the program did not start: " << startError_;
+    if (!app_->running()) GTEST_FAIL() << "the program has ended";
+  }
+
+  static App& app() { return *app_; }
+
+ private:
+  static inline std::unique_ptr<App> app_;
+  static inline std::string startError_;
+};
+
+TEST_F(StartedWindow, HasTheTitleAndTheClientAreaSize) {
+  EXPECT_EQ(app().caption(), "Vorelo");
+  const SIZE client = app().clientSize();
+  EXPECT_EQ(client.cx, toPixels(vorelo::app::kClientWidthTwips));
+  EXPECT_EQ(client.cy, toPixels(vorelo::app::kClientHeightTwips));
+  EXPECT_FALSE(app().iconic());
+}
+
+TEST_F(StartedWindow, HasEveryControlAsTheRightKindOfWindow) {
+  for (const ControlSpec& entry : kLayout) {
+    if (!present(app(), entry)) continue;
+    SCOPED_TRACE(entry.name);
+    EXPECT_TRUE(app().visible(entry.control));
+    const std::string windowClass = app().className(entry.control);
+    const LONG_PTR buttonType = app().style(entry.control) & BS_TYPEMASK;
+    switch (entry.kind) {
+      case Kind::StatusBar:
+        EXPECT_EQ(windowClass, "msctls_statusbar32");
+        break;
+      case Kind::Button:
+        EXPECT_EQ(windowClass, "Button");
+        EXPECT_TRUE(buttonType == BS_PUSHBUTTON || buttonType == BS_DEFPUSHBUTTON) << buttonType;
+        break;
+      case Kind::Frame:
+        EXPECT_EQ(windowClass, "Button");
+        EXPECT_EQ(buttonType, BS_GROUPBOX);
+        break;
+      case Kind::CheckBox:
+        EXPECT_EQ(windowClass, "Button");
+        EXPECT_TRUE(buttonType == BS_CHECKBOX || buttonType == BS_AUTOCHECKBOX) << buttonType;
+        break;
+      case Kind::Option:
+        EXPECT_EQ(windowClass, "Button");
+        EXPECT_TRUE(buttonType == BS_RADIOBUTTON || buttonType == BS_AUTORADIOBUTTON) << buttonType;
+        break;
+      case Kind::Combo:
+        // Editable drop-down lists: the text field can be typed into.
+        EXPECT_EQ(windowClass, "ComboBox");
+        EXPECT_EQ(app().style(entry.control) & 0x3, CBS_DROPDOWN);
+        EXPECT_NE(app().comboEdit(entry.control), nullptr);
+        break;
+      case Kind::Label:
+        EXPECT_EQ(windowClass, "Static");
+        break;
+    }
+  }
+}
+
+TEST_F(StartedWindow, ShowsEveryCaption) {
+  for (const ControlSpec& entry : kLayout) {
+    if (entry.kind == Kind::Combo || entry.kind == Kind::StatusBar) continue;
+    if (!present(app(), entry)) continue;
+    SCOPED_TRACE(entry.name);
+    EXPECT_EQ(app().text(entry.control), entry.caption);
+  }
+}
+
+TEST_F(StartedWindow, PlacesEveryControlAtItsRectangle) {
+  for (const ControlSpec& entry : kLayout) {
+    if (!present(app(), entry)) continue;
+    SCOPED_TRACE(entry.name);
+    const Rect want = expectedRect(entry);
+    const Rect got = app().rect(entry.control);
+    SCOPED_TRACE(testing::Message() << "expected " << want << ", got " << got);
+    EXPECT_NEAR(got.left, want.left, kTolerancePx);
+    EXPECT_NEAR(got.top, want.top, kTolerancePx);
+    if (entry.kind == Kind::Combo) {
+      // The window of a closed combo box is as high as its closed box.
+      EXPECT_NEAR(got.width(), want.width(), kTolerancePx);
+      EXPECT_NEAR(got.height(), want.height(), kTolerancePx);
+    } else {
+      EXPECT_NEAR(got.right, want.right, kTolerancePx);
+      EXPECT_NEAR(got.bottom, want.bottom, kTolerancePx);
+    }
+  }
+}
+
+TEST_F(StartedWindow, StatusBarShowsTwoPanels) {
+  const auto& widths = vorelo::app::kStatusPanelWidths;
+  EXPECT_EQ(app().statusParts(),
+            (std::vector<int>{toPixels(widths[0]), toPixels(widths[0] + widths[1])}));
+  EXPECT_EQ(app().statusTexts(), (Items{std::string(vorelo::app::kStatusPanelTexts[0]),
+                                        std::string(vorelo::app::kStatusPanelTexts[1])}));
+}
+
+TEST_F(StartedWindow, StartsWithTheDefaultSettings) {
+  Items seconds;
+  for (int i = 1; i <= 20; ++i) seconds.push_back(std::to_string(i));
+  EXPECT_EQ(app().comboItems(Control::comInterval), seconds);
+  EXPECT_EQ(app().comboSelection(Control::comInterval), 10);
+  EXPECT_EQ(app().comboEditText(Control::comInterval), "11");
+
+  EXPECT_EQ(app().comboItems(Control::comTotalTime),
+            (Items{"1", "2", "5", "10", "15", "20", "30", "60"}));
+  EXPECT_EQ(app().comboSelection(Control::comTotalTime), 4);
+  EXPECT_EQ(app().comboEditText(Control::comTotalTime), "15");
+
+  EXPECT_TRUE(app().checked(Control::optSend0));
+  EXPECT_FALSE(app().checked(Control::optSend1));
+  EXPECT_TRUE(app().checked(Control::chkCycle));
+  EXPECT_FALSE(app().checked(Control::chkCut));
+}
+
+TEST_F(StartedWindow, StartsWithEveryControlEnabled) {
+  for (const ControlSpec& entry : kLayout) {
+    if (!present(app(), entry)) continue;
+    SCOPED_TRACE(entry.name);
+    EXPECT_TRUE(app().enabled(entry.control));
+  }
+}
+
+TEST_F(StartedWindow, StartsWithTheFocusOnDelete) {
+  waitFor([&] { return app().focus() == Control::cmdDel; });
+  const std::optional<Control> focus = app().focus();
+  ASSERT_TRUE(focus.has_value()) << "the focus is on window " << app().focusWindow();
+  EXPECT_EQ(vorelo::app::spec(*focus).name, vorelo::app::spec(Control::cmdDel).name);
+}
+
+TEST_F(StartedWindow, CanBeCapturedForInspection) {
+  const std::optional<std::string> folder = vorelo::e2e::environment("VORELO_ARTIFACTS");
+  if (!folder || folder->empty()) GTEST_SKIP() << "VORELO_ARTIFACTS is not set";
+  const std::string path = *folder + "/window.bmp";
+  app().screenshot(path);
+  const std::filesystem::path written(vorelo::e2e::widen(vorelo::e2e::toWindowsPath(path)));
+  ASSERT_TRUE(std::filesystem::exists(written));
+  EXPECT_GT(std::filesystem::file_size(written), 54u);  // more than the headers
+}
+
+// --- loading Msg.txt ------------------------------------------------------------------------
+
+std::string utf16le(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+struct MessageFileCase {
+  const char* name;
+  App::MessageFile content;  // nothing: no Msg.txt at all
+  Items items;
+};
+
+void PrintTo(const MessageFileCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class MessageFile : public testing::TestWithParam<MessageFileCase> {};
+
+TEST_P(MessageFile, FillsTheListAndShowsTheLastItem) {
+  const MessageFileCase& param = GetParam();
+  App app(g_exe, param.content);
+  waitFor([&] { return app.comboItems(Control::comContent) == param.items; }, Millis{2000});
+
+  EXPECT_EQ(app.comboItems(Control::comContent), param.items);
+  if (param.items.empty()) {
+    EXPECT_EQ(app.comboSelection(Control::comContent), -1);
+    EXPECT_EQ(app.comboEditText(Control::comContent), "");
+  } else {
+    EXPECT_EQ(app.comboSelection(Control::comContent), static_cast<int>(param.items.size()) - 1);
+    EXPECT_EQ(app.comboEditText(Control::comContent), param.items.back());
+  }
+  // Start-up reports nothing, whatever the file holds.
+  const std::vector<HWND> others = app.otherWindows();
+  EXPECT_TRUE(others.empty()) << "start-up opened windows:" << describe(others);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Content, MessageFile,
+    testing::Values(
+        MessageFileCase{"CommaSeparatesItems", "你好,世界\r\n", {"你好", "世界"}},
+        MessageFileCase{"EndOfFileEndsTheLastItem", "你好,世界", {"你好", "世界"}},
+        MessageFileCase{"QuotesKeepACommaAndAreDropped", "\"你好,世界\"\r\n", {"你好,世界"}},
+        MessageFileCase{"LeadingSpacesAreDropped", "  你好,   世界\r\n", {"你好", "世界"}},
+        MessageFileCase{"EachLineGivesOneItem", "第一行\r\n第二行\r\n", {"第一行", "第二行"}},
+        MessageFileCase{"EmptyFileGivesAnEmptyList", "", {}},
+        MessageFileCase{"NoFileGivesAnEmptyList", std::nullopt, {}},
+        MessageFileCase{"Utf8WithByteOrderMark", "\xEF\xBB\xBF你好,世界\r\n", {"你好", "世界"}},
+        MessageFileCase{
+            "Utf16LittleEndianWithByteOrderMark", utf16le(u"你好,世界\r\n"), {"你好", "世界"}}),
+    [](const testing::TestParamInfo<MessageFileCase>& info) { return info.param.name; });
+
+TEST(MessageFileCodePage, ReadsGbkTextInTheChineseCodePage) {
+  if (GetACP() != 936) {
+    GTEST_SKIP() << "needs ANSI code page 936 (run-in-wine with VORELO_WINE_LOCALE=zh_CN), have "
+                 << GetACP();
+  }
+  // 你好,世界 in GBK.
+  App app(g_exe, std::string("\xC4\xE3\xBA\xC3,\xCA\xC0\xBD\xE7\r\n"));
+  waitFor([&] { return app.comboItems(Control::comContent).size() == 2; }, Millis{2000});
+  EXPECT_EQ(app.comboItems(Control::comContent), (Items{"你好", "世界"}));
+  EXPECT_EQ(app.comboEditText(Control::comContent), "世界");
+}
+
+// --- ending the program ---------------------------------------------------------------------
+
+TEST(Exit, ExitButtonEndsTheProgramAtOnce) {
+  App app(g_exe, std::string("你好\r\n"));
+  app.clickButton(Control::cmdExit);
+  EXPECT_TRUE(app.waitForExit(Millis{5000})) << "still running after 退出";
+}
+
+TEST(Exit, ClosingTheWindowEndsTheProgram) {
+  App app(g_exe, std::string("你好\r\n"));
+  app.close();
+  EXPECT_TRUE(app.waitForExit(Millis{5000})) << "still running after WM_CLOSE";
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc > 1) {
+    g_exe = vorelo::e2e::narrow(argv[1]);
+  } else {
+    g_exe = vorelo::e2e::environment("VORELO_EXE").value_or("");
+  }
+  if (g_exe.empty()) {
+    std::fprintf(stderr, "usage: window_e2e_test [gtest flags] <vorelo.exe> (or VORELO_EXE)\n");
+    return 2;
+  }
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,35 @@
+// The main window on the in-memory toolkit, started the way the program starts it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/main_window.h"
+#include "platform/fake/fake_toolkit.h"
+
+namespace vorelo::testing {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  fake::Toolkit tk;
+  std::unique_ptr<app::MainWindow> w;
+
+  // Creates the window and runs Form_Load with `msgFile` as the content of Msg.txt (none:
+  // there is no such file).
+  app::MainWindow& start(std::optional<std::string> msgFile = std::nullopt) {
+    if (msgFile) tk.fakeSystem().files["Msg.txt"] = *msgFile;
+    w = std::make_unique<app::MainWindow>(tk);
+    w->Form_Load();
+    return *w;
+  }
+
+  fake::FakeCombo& screen(app::Control c) { return tk.comboOf(c); }
+  fake::FakeButton& button(app::Control c) { return tk.buttonOf(c); }
+  fake::FakeCheck& check(app::Control c) { return tk.checkOf(c); }
+  fake::FakeWindow& window() { return tk.fakeWindow(); }
+};
+
+}  // namespace vorelo::testing
