@@ -1,13 +1,128 @@
-// The sending engine: starting and stopping a run, the send tick and the F12 watcher.
+// The sending engine: starting and stopping a run, the send tick with its time budget, and
+// the F12 watcher.
+#include <string>
+
 #include "app/main_window.h"
+#include "engine/key_string.h"
 
 namespace vorelo::app {
 
-void MainWindow::cmdBegin_Click() {}
-void MainWindow::cmdStop_Click() {}
-void MainWindow::tmrSend_Timer() {}
+namespace {
+
+constexpr std::string_view kEmptyListMessage = "对话列表中没有内容！";
+constexpr std::string_view kSubmitEnter = "{enter}";
+constexpr std::string_view kSubmitCtrlEnter = "^{enter}";
+constexpr std::string_view kPowerOffComment = "设定时间到，Vorelo为你关机了！";
+// The checked value of a check box; the engine tests for exactly this.
+constexpr int kTicked = 1;
+// Long messages are shortened in the error box so the box stays on the screen.
+constexpr std::size_t kQuotedMessageLimit = 200;
+
+std::string quoted(const std::string& message) {
+  if (message.size() <= kQuotedMessageLimit) return message;
+  std::size_t cut = kQuotedMessageLimit;
+  // Never cut a UTF-8 character in two.
+  while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) --cut;
+  return message.substr(0, cut) + "…";
+}
+
+}  // namespace
+
+void MainWindow::cmdBegin_Click() {
+  if (comContent.listCount() <= 0) {
+    form.messageBox(kEmptyListMessage);
+    return;
+  }
+  // Enabling the timer while it already runs leaves its countdown alone.
+  tmrSend.setEnabled(true);
+  form.setIcon(platform::Icon::Sending);
+  LockControls();
+  form.setState(platform::WindowState::Minimized);
+}
+
+void MainWindow::cmdStop_Click() {
+  tmrSend.setEnabled(false);
+  form.setIcon(platform::Icon::Idle);
+  UnlockControls();
+  form.setState(platform::WindowState::Normal);
+}
+
+void MainWindow::LockControls() {
+  comContent.setEnabled(false);
+  comInterval.setEnabled(false);
+  comTotalTime.setEnabled(false);
+  chkCycle.setEnabled(false);
+  cmdAdd.setEnabled(false);
+  cmdDel.setEnabled(false);
+  optSend[0].setEnabled(false);
+  optSend[1].setEnabled(false);
+  cmdBegin.setEnabled(false);
+  cmdStop.setEnabled(true);
+}
+
+void MainWindow::UnlockControls() {
+  // 停止 is left alone: it is enabled from the start and nothing disables it.
+  comContent.setEnabled(true);
+  comInterval.setEnabled(true);
+  comTotalTime.setEnabled(true);
+  chkCycle.setEnabled(true);
+  cmdAdd.setEnabled(true);
+  cmdDel.setEnabled(true);
+  optSend[0].setEnabled(true);
+  optSend[1].setEnabled(true);
+  cmdBegin.setEnabled(true);
+}
+
+void MainWindow::tmrSend_Timer() {
+  // The typing half.
+  std::string message;
+  if (chkCycle.value() == kTicked) {
+    // The list may have been shortened while idle: a position past its end wraps to the first
+    // item before anything is read, so no tick ever types an empty message by accident.
+    if (CycleIndex < 0 || CycleIndex >= comContent.listCount()) CycleIndex = 0;
+    if (comContent.listCount() > 0) message = comContent.list(CycleIndex);
+  } else {
+    message = comContent.text();
+  }
+
+  // The whole message is read before anything is typed: one that does not parse types
+  // nothing, not even the submit key, and ends the run with a message saying why.
+  const engine::ParseResult keys = engine::parseKeyString(message);
+  if (!keys.ok()) {
+    cmdStop_Click();
+    form.messageBox("这条消息无法发送，已停止发送：\n\n" + quoted(message) + "\n\n" +
+                    engine::describe(*keys.error));
+    return;
+  }
+  const engine::ParseResult submit =
+      engine::parseKeyString(SubmitMode == 0 ? kSubmitEnter : kSubmitCtrlEnter);
+  // A refused batch (a locked screen, say) does not stop the run or the budget: the user may
+  // have left the computer to power off at the end.
+  toolkit.system().sendKeys(keys.actions);
+  toolkit.system().sendKeys(submit.actions);
+
+  if (chkCycle.value() == kTicked) {
+    CycleIndex = CycleIndex < comContent.listCount() - 1 ? static_cast<int16_t>(CycleIndex + 1)
+                                                         : static_cast<int16_t>(0);
+  }
+
+  // The budget half. Each statement that fails is skipped and the next one runs.
+  RemainingMs = RemainingMs - static_cast<double>(SendIntervalMs);
+  if (RemainingMs < 0) {
+    cmdStop_Click();
+    // A power-off program that fails to start is skipped; the next one still runs.
+    if (chkCut.value() == kTicked) {
+      constexpr int kMinimizedWithFocus = 2;
+      auto& system = toolkit.system();
+      system.launch(platform::Folder::Windows, "rundll.exe", "rundll.exe user.exe,exitwindows",
+                    kMinimizedWithFocus);
+      system.launch(platform::Folder::System, "shutdown.exe",
+                    "shutdown -s -t 30 -c \"" + std::string(kPowerOffComment) + "\"",
+                    kMinimizedWithFocus);
+    }
+  }
+}
+
 void MainWindow::tmrWatch_Timer() {}
-void MainWindow::LockControls() {}
-void MainWindow::UnlockControls() {}
 
 }  // namespace vorelo::app

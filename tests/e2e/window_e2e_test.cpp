@@ -3,13 +3,16 @@
 //
 //   window_e2e_test [gtest flags] <path of vorelo.exe>     (or VORELO_EXE=<path>)
 //
+// Linked with gtest_main; the program's path is taken from the command line here.
+//
 // VORELO_ARTIFACTS names a folder for a screenshot of the window. The GBK test needs the
 // Chinese ANSI code page (run-in-wine with VORELO_WINE_LOCALE=zh_CN) and is skipped
 // otherwise.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdio>
+#include <shellapi.h>  // after windows.h
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -33,28 +36,56 @@ using vorelo::e2e::Rect;
 using vorelo::e2e::waitFor;
 using Items = std::vector<std::string>;
 
-std::string g_exe;
+// The first argument that is not a Google Test flag, else VORELO_EXE.
+std::string findProgram() {
+  int count = 0;
+  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::string found;
+  for (int i = 1; args && i < count && found.empty(); ++i) {
+    const std::wstring_view arg = args[i];
+    const bool flag = arg.starts_with(L"--gtest_") || arg.starts_with(L"-gtest_") ||
+                      arg.starts_with(L"/gtest_") || arg == L"--help" || arg == L"-h" ||
+                      arg == L"-?" || arg == L"/?";
+    if (!flag) found = vorelo::e2e::narrow(arg);
+  }
+  LocalFree(args);
+  if (found.empty()) found = vorelo::e2e::environment("VORELO_EXE").value_or("");
+  return found;
+}
 
-// Wine always runs at 96 DPI.
-constexpr int kDpi = 96;
+const std::string& program() {
+  static const std::string path = findProgram();
+  if (path.empty()) {
+    throw vorelo::e2e::DriverError(
+        "no program to test: pass the path of vorelo.exe or set VORELO_EXE");
+  }
+  return path;
+}
+
 constexpr int kTwipsPerInch = 1440;
 constexpr int kTolerancePx = 1;
 
-int toPixels(int twips) {
-  return (twips * kDpi + kTwipsPerInch / 2) / kTwipsPerInch;
+// The resolution the window is laid out for; Wine always runs at 96 DPI.
+int dpiOf(HWND window) {
+  const UINT dpi = GetDpiForWindow(window);
+  return dpi != 0 ? static_cast<int>(dpi) : 96;
+}
+
+int toPixels(int twips, int dpi) {
+  return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
 }
 
 // Where a control belongs, in pixels of the window's client area. Each edge is rounded on
 // its own; a control inside a frame is placed relative to the frame.
-Rect expectedRect(const ControlSpec& entry) {
+Rect expectedRect(const ControlSpec& entry, int dpi) {
   int left = entry.left;
   int top = entry.top;
   if (entry.container != entry.control) {
     left += vorelo::app::spec(entry.container).left;
     top += vorelo::app::spec(entry.container).top;
   }
-  return {toPixels(left), toPixels(top), toPixels(left + entry.width),
-          toPixels(top + entry.height)};
+  return {toPixels(left, dpi), toPixels(top, dpi), toPixels(left + entry.width, dpi),
+          toPixels(top + entry.height, dpi)};
 }
 
 // Reports a control the window lacks; the tests then go on with the others.
@@ -84,7 +115,7 @@ class StartedWindow : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     try {
-      app_ = std::make_unique<App>(g_exe, std::string("你好,世界\r\n"));
+      app_ = std::make_unique<App>(program(), std::string("你好,世界\r\n"));
     } catch (const std::exception& error) {
       startError_ = error.what();
     }
@@ -97,6 +128,7 @@ class StartedWindow : public testing::Test {
   }
 
   static App& app() { return *app_; }
+  static int dpi() { return dpiOf(app_->window()); }
 
  private:
   static inline std::unique_ptr<App> app_;
@@ -106,8 +138,8 @@ class StartedWindow : public testing::Test {
 TEST_F(StartedWindow, HasTheTitleAndTheClientAreaSize) {
   EXPECT_EQ(app().caption(), "Vorelo");
   const SIZE client = app().clientSize();
-  EXPECT_EQ(client.cx, toPixels(vorelo::app::kClientWidthTwips));
-  EXPECT_EQ(client.cy, toPixels(vorelo::app::kClientHeightTwips));
+  EXPECT_EQ(client.cx, toPixels(vorelo::app::kClientWidthTwips, dpi()));
+  EXPECT_EQ(client.cy, toPixels(vorelo::app::kClientHeightTwips, dpi()));
   EXPECT_FALSE(app().iconic());
 }
 
@@ -164,7 +196,7 @@ TEST_F(StartedWindow, PlacesEveryControlAtItsRectangle) {
   for (const ControlSpec& entry : kLayout) {
     if (!present(app(), entry)) continue;
     SCOPED_TRACE(entry.name);
-    const Rect want = expectedRect(entry);
+    const Rect want = expectedRect(entry, dpi());
     const Rect got = app().rect(entry.control);
     SCOPED_TRACE(testing::Message() << "expected " << want << ", got " << got);
     EXPECT_NEAR(got.left, want.left, kTolerancePx);
@@ -183,7 +215,7 @@ TEST_F(StartedWindow, PlacesEveryControlAtItsRectangle) {
 TEST_F(StartedWindow, StatusBarShowsTwoPanels) {
   const auto& widths = vorelo::app::kStatusPanelWidths;
   EXPECT_EQ(app().statusParts(),
-            (std::vector<int>{toPixels(widths[0]), toPixels(widths[0] + widths[1])}));
+            (std::vector<int>{toPixels(widths[0], dpi()), toPixels(widths[0] + widths[1], dpi())}));
   EXPECT_EQ(app().statusTexts(), (Items{std::string(vorelo::app::kStatusPanelTexts[0]),
                                         std::string(vorelo::app::kStatusPanelTexts[1])}));
 }
@@ -256,7 +288,7 @@ class MessageFile : public testing::TestWithParam<MessageFileCase> {};
 
 TEST_P(MessageFile, FillsTheListAndShowsTheLastItem) {
   const MessageFileCase& param = GetParam();
-  App app(g_exe, param.content);
+  App app(program(), param.content);
   waitFor([&] { return app.comboItems(Control::comContent) == param.items; }, Millis{2000});
 
   EXPECT_EQ(app.comboItems(Control::comContent), param.items);
@@ -293,7 +325,7 @@ TEST(MessageFileCodePage, ReadsGbkTextInTheChineseCodePage) {
                  << GetACP();
   }
   // 你好,世界 in GBK.
-  App app(g_exe, std::string("\xC4\xE3\xBA\xC3,\xCA\xC0\xBD\xE7\r\n"));
+  App app(program(), std::string("\xC4\xE3\xBA\xC3,\xCA\xC0\xBD\xE7\r\n"));
   waitFor([&] { return app.comboItems(Control::comContent).size() == 2; }, Millis{2000});
   EXPECT_EQ(app.comboItems(Control::comContent), (Items{"你好", "世界"}));
   EXPECT_EQ(app.comboEditText(Control::comContent), "世界");
@@ -302,29 +334,15 @@ TEST(MessageFileCodePage, ReadsGbkTextInTheChineseCodePage) {
 // --- ending the program ---------------------------------------------------------------------
 
 TEST(Exit, ExitButtonEndsTheProgramAtOnce) {
-  App app(g_exe, std::string("你好\r\n"));
+  App app(program(), std::string("你好\r\n"));
   app.clickButton(Control::cmdExit);
   EXPECT_TRUE(app.waitForExit(Millis{5000})) << "still running after 退出";
 }
 
 TEST(Exit, ClosingTheWindowEndsTheProgram) {
-  App app(g_exe, std::string("你好\r\n"));
+  App app(program(), std::string("你好\r\n"));
   app.close();
   EXPECT_TRUE(app.waitForExit(Millis{5000})) << "still running after WM_CLOSE";
 }
 
 }  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  if (argc > 1) {
-    g_exe = vorelo::e2e::narrow(argv[1]);
-  } else {
-    g_exe = vorelo::e2e::environment("VORELO_EXE").value_or("");
-  }
-  if (g_exe.empty()) {
-    std::fprintf(stderr, "usage: window_e2e_test [gtest flags] <vorelo.exe> (or VORELO_EXE)\n");
-    return 2;
-  }
-  return RUN_ALL_TESTS();
-}

@@ -143,6 +143,29 @@ std::string FakeSystem::ansiToUtf8(std::string_view bytes) {
   return out;
 }
 
+bool FakeSystem::sendKeys(std::span<const engine::KeyAction> actions) {
+  if (!acceptKeys) return false;
+  sent.emplace_back(actions.begin(), actions.end());
+  return true;
+}
+
+uint16_t FakeSystem::asyncKeyState(int virtualKey) {
+  keyQueries.push_back(virtualKey);
+  if (keyStates.empty()) return 0;
+  const uint16_t state = keyStates.front();
+  keyStates.pop_front();
+  return state;
+}
+
+bool FakeSystem::launch(platform::Folder folder, std::string_view program,
+                        std::string_view commandLine, int windowStyle) {
+  if (std::find(missingPrograms.begin(), missingPrograms.end(), program) != missingPrograms.end()) {
+    return false;
+  }
+  launches.push_back({folder, std::string(program), std::string(commandLine), windowStyle});
+  return true;
+}
+
 Toolkit::Toolkit() {
   using app::Control;
   for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime}) {

@@ -159,6 +159,28 @@ class FakeSystem : public platform::System {
  public:
   std::optional<std::string> readFile(std::string_view name) override;
   std::string ansiToUtf8(std::string_view bytes) override;
+  bool sendKeys(std::span<const engine::KeyAction> actions) override;
+  uint16_t asyncKeyState(int virtualKey) override;
+  bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
+              int windowStyle) override;
+
+  // Every batch of keystrokes sent, in order.
+  std::vector<std::vector<engine::KeyAction>> sent;
+  // False: the system refuses keystrokes, as on a locked screen.
+  bool acceptKeys = true;
+  // Answers for asyncKeyState, one per query; 0 once they run out.
+  std::deque<uint16_t> keyStates;
+  // Queried key codes.
+  std::vector<int> keyQueries;
+  struct Launch {
+    platform::Folder folder;
+    std::string program;
+    std::string commandLine;
+    int windowStyle;
+  };
+  std::vector<Launch> launches;
+  // Programs that fail to start.
+  std::vector<std::string> missingPrograms;
 
   // Files by name; a missing name cannot be read.
   std::map<std::string, std::string, std::less<>> files;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win32/dpi.h"
+#include "platform/win32/keyboard.h"
 #include "platform/win32/res/resource_ids.h"
 #include "platform/win32/text.h"
 
@@ -422,6 +423,19 @@ std::optional<std::string> MainFrame::readFile(std::string_view name) {
 
 std::string MainFrame::ansiToUtf8(std::string_view bytes) {
   return win32::ansiToUtf8(bytes);
+}
+
+bool MainFrame::sendKeys(std::span<const engine::KeyAction> actions) {
+  return injectKeys(actions);
+}
+
+uint16_t MainFrame::asyncKeyState(int virtualKey) {
+  return static_cast<uint16_t>(GetAsyncKeyState(virtualKey));
+}
+
+bool MainFrame::launch(platform::Folder folder, std::string_view program,
+                       std::string_view commandLine, int windowStyle) {
+  return launchProgram(folder, program, commandLine, windowStyle);
 }
 
 void fatal(const char* what) noexcept {

@@ -51,6 +51,10 @@ class MainFrame final : public app::Toolkit,
   // platform::System
   std::optional<std::string> readFile(std::string_view name) override;
   std::string ansiToUtf8(std::string_view bytes) override;
+  bool sendKeys(std::span<const engine::KeyAction> actions) override;
+  uint16_t asyncKeyState(int virtualKey) override;
+  bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
+              int windowStyle) override;
 
  private:
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;

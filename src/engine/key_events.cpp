@@ -1,0 +1,229 @@
+#include "engine/key_events.h"
+
+#include <algorithm>
+
+namespace vorelo::engine {
+
+namespace {
+
+constexpr uint8_t kShiftBit = 1, kControlBit = 2, kAltBit = 4;
+
+uint8_t modifierBit(Key key) {
+  switch (key) {
+    case Key::Shift:
+      return kShiftBit;
+    case Key::Control:
+      return kControlBit;
+    case Key::Alt:
+      return kAltBit;
+    default:
+      return 0;
+  }
+}
+
+void press(std::vector<KeyEvent>& out, uint16_t key) {
+  out.push_back({key, 0, false, false});
+}
+void release(std::vector<KeyEvent>& out, uint16_t key) {
+  out.push_back({key, 0, true, false});
+}
+
+void tap(std::vector<KeyEvent>& out, uint16_t key) {
+  press(out, key);
+  release(out, key);
+}
+
+void unicodeTap(std::vector<KeyEvent>& out, char32_t ch) {
+  auto unit = [&out](uint16_t u) {
+    out.push_back({0, u, false, true});
+    out.push_back({0, u, true, true});
+  };
+  if (ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) ch = 0xFFFD;
+  if (ch >= 0x10000) {
+    const char32_t v = ch - 0x10000;
+    // A character outside the Basic Multilingual Plane goes as its surrogate pair.
+    unit(static_cast<uint16_t>(0xD800 + (v >> 10)));
+    unit(static_cast<uint16_t>(0xDC00 + (v & 0x3FF)));
+  } else {
+    unit(static_cast<uint16_t>(ch));
+  }
+}
+
+// A character typed under a modifier: the key that makes it in the focused window's layout,
+// with whatever extra modifiers that key needs (^{+} is Ctrl with Shift and the = key on a US
+// layout). Letters the layout lacks use the Latin key of the same name, so ^a, ^c, ^v and %f
+// work on any layout; anything else that no key makes is typed as it is.
+void charTap(std::vector<KeyEvent>& out, char32_t ch, uint8_t held, const LayoutLookup& layout) {
+  std::optional<LayoutKey> key = layout ? layout(ch) : std::nullopt;
+  if (!key || key->vk == 0) {
+    if (ch >= U'a' && ch <= U'z') {
+      key = LayoutKey{static_cast<uint16_t>('A' + (ch - U'a')), 0};
+    } else if (ch >= U'A' && ch <= U'Z') {
+      key = LayoutKey{static_cast<uint16_t>(ch), kShiftBit};
+    } else {
+      unicodeTap(out, ch);
+      return;
+    }
+  }
+  const uint8_t extra =
+      static_cast<uint8_t>(key->modifiers & ~held & (kShiftBit | kControlBit | kAltBit));
+  if (extra & kControlBit) press(out, vk::Control);
+  if (extra & kAltBit) press(out, vk::Menu);
+  if (extra & kShiftBit) press(out, vk::Shift);
+  tap(out, key->vk);
+  if (extra & kShiftBit) release(out, vk::Shift);
+  if (extra & kAltBit) release(out, vk::Menu);
+  if (extra & kControlBit) release(out, vk::Control);
+}
+
+}  // namespace
+
+uint16_t virtualKey(Key key) {
+  switch (key) {
+    case Key::Shift:
+      return vk::Shift;
+    case Key::Control:
+      return vk::Control;
+    case Key::Alt:
+      return vk::Menu;
+    case Key::Enter:
+      return vk::Return;
+    case Key::Tab:
+      return 0x09;
+    case Key::Escape:
+      return 0x1B;
+    case Key::Home:
+      return 0x24;
+    case Key::End:
+      return 0x23;
+    case Key::Left:
+      return 0x25;
+    case Key::Right:
+      return 0x27;
+    case Key::Up:
+      return 0x26;
+    case Key::Down:
+      return 0x28;
+    case Key::PageUp:
+      return 0x21;
+    case Key::PageDown:
+      return 0x22;
+    case Key::NumLock:
+      return 0x90;
+    case Key::ScrollLock:
+      return 0x91;
+    case Key::PrintScreen:
+      return 0x2C;
+    case Key::Break:
+      return 0x03;
+    case Key::Backspace:
+      return 0x08;
+    case Key::Clear:
+      return 0x0C;
+    case Key::CapsLock:
+      return 0x14;
+    case Key::Insert:
+      return 0x2D;
+    case Key::Delete:
+      return 0x2E;
+    case Key::Help:
+      return 0x2F;
+    case Key::Multiply:
+      return 0x6A;
+    case Key::Add:
+      return 0x6B;
+    case Key::Subtract:
+      return 0x6D;
+    case Key::Divide:
+      return 0x6F;
+    default:
+      break;
+  }
+  if (key >= Key::F1 && key <= Key::F16) {
+    return static_cast<uint16_t>(0x70 + (static_cast<int>(key) - static_cast<int>(Key::F1)));
+  }
+  return 0;
+}
+
+bool isExtendedKey(uint16_t virtualKey) {
+  switch (virtualKey) {
+    case 0x21:
+    case 0x22:
+    case 0x23:
+    case 0x24:  // PgUp PgDn End Home
+    case 0x25:
+    case 0x26:
+    case 0x27:
+    case 0x28:  // arrows
+    case 0x2D:
+    case 0x2E:  // Ins Del
+    case 0x2C:
+    case 0x90:
+    case 0x6F:
+    case 0x03:  // PrtSc NumLock Divide Break
+    case vk::RControl:
+    case vk::RMenu:
+    case vk::LWin:
+    case vk::RWin:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const LayoutLookup& layout,
+                                    std::span<const uint16_t> held) {
+  std::vector<KeyEvent> out;
+  out.reserve(actions.size() * 2 + held.size() * 2);
+  for (uint16_t key : held) release(out, key);
+  uint8_t down = 0;
+  for (const KeyAction& a : actions) {
+    switch (a.kind) {
+      case KeyAction::Kind::Text:
+        unicodeTap(out, a.ch);
+        break;
+      case KeyAction::Kind::Tap:
+        tap(out, virtualKey(a.key));
+        break;
+      case KeyAction::Kind::CharTap:
+        charTap(out, a.ch, down, layout);
+        break;
+      case KeyAction::Kind::Down:
+        press(out, virtualKey(a.key));
+        down = static_cast<uint8_t>(down | modifierBit(a.key));
+        break;
+      case KeyAction::Kind::Up:
+        release(out, virtualKey(a.key));
+        down = static_cast<uint8_t>(down & ~modifierBit(a.key));
+        break;
+    }
+  }
+  // Put back what the user holds, in the order it was let go.
+  for (uint16_t key : held) press(out, key);
+  return out;
+}
+
+std::vector<KeyEvent> releaseAfterPartial(std::span<const KeyEvent> events, std::size_t delivered) {
+  // Keys still down after the delivered events, in the order they went down. A Unicode packet
+  // left without its key-up is released too.
+  std::vector<KeyEvent> pressed;
+  auto same = [](const KeyEvent& a, const KeyEvent& b) {
+    return a.unicode == b.unicode && a.vk == b.vk && a.unit == b.unit;
+  };
+  for (std::size_t i = 0; i < delivered && i < events.size(); ++i) {
+    const KeyEvent& e = events[i];
+    auto found =
+        std::find_if(pressed.begin(), pressed.end(), [&](const KeyEvent& p) { return same(p, e); });
+    if (!e.up && found == pressed.end()) pressed.push_back(e);
+    if (e.up && found != pressed.end()) pressed.erase(found);
+  }
+  std::vector<KeyEvent> out;
+  for (auto it = pressed.rbegin(); it != pressed.rend(); ++it) {
+    KeyEvent up = *it;
+    up.up = true;
+    out.push_back(up);
+  }
+  return out;
+}
+
+}  // namespace vorelo::engine

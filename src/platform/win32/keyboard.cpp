@@ -1,0 +1,106 @@
+#include "platform/win32/keyboard.h"
+
+#include <string>
+#include <vector>
+
+#include "engine/key_events.h"
+#include "platform/win32/handles.h"
+#include "platform/win32/text.h"
+
+namespace vorelo::win32 {
+
+namespace {
+
+// The keyboard layout of the window that has the focus: a character under a modifier is
+// looked up there, as the user would type it in that window.
+HKL focusedLayout() {
+  HWND foreground = GetForegroundWindow();
+  const DWORD thread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+  return GetKeyboardLayout(thread);
+}
+
+std::vector<uint16_t> heldModifiers() {
+  std::vector<uint16_t> held;
+  for (uint16_t key :
+       {engine::vk::LShift, engine::vk::RShift, engine::vk::LControl, engine::vk::RControl,
+        engine::vk::LMenu, engine::vk::RMenu, engine::vk::LWin, engine::vk::RWin}) {
+    if (GetAsyncKeyState(key) & 0x8000) held.push_back(key);
+  }
+  return held;
+}
+
+std::vector<INPUT> toInputs(std::span<const engine::KeyEvent> events, HKL layout) {
+  std::vector<INPUT> inputs(events.size());
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const engine::KeyEvent& e = events[i];
+    KEYBDINPUT& k = inputs[i].ki;
+    inputs[i].type = INPUT_KEYBOARD;
+    if (e.unicode) {
+      k.wScan = e.unit;
+      k.dwFlags = KEYEVENTF_UNICODE;
+    } else {
+      k.wVk = e.vk;
+      k.wScan = static_cast<WORD>(MapVirtualKeyExW(e.vk, MAPVK_VK_TO_VSC, layout));
+      if (engine::isExtendedKey(e.vk)) k.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+    }
+    if (e.up) k.dwFlags |= KEYEVENTF_KEYUP;
+  }
+  return inputs;
+}
+
+UINT send(std::vector<INPUT>& inputs) {
+  if (inputs.empty()) return 0;
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+}  // namespace
+
+bool injectKeys(std::span<const engine::KeyAction> actions) {
+  if (actions.empty()) return true;
+  const HKL layout = focusedLayout();
+  const engine::LayoutLookup lookup = [layout](char32_t ch) -> std::optional<engine::LayoutKey> {
+    if (ch > 0xFFFF) return std::nullopt;
+    const SHORT scan = VkKeyScanExW(static_cast<WCHAR>(ch), layout);
+    if (scan == -1 || LOBYTE(scan) == 0xFF) return std::nullopt;
+    return engine::LayoutKey{LOBYTE(scan), static_cast<uint8_t>(HIBYTE(scan) & 0x07)};
+  };
+  const std::vector<uint16_t> held = heldModifiers();
+  const std::vector<engine::KeyEvent> events = engine::planKeyEvents(actions, lookup, held);
+  std::vector<INPUT> inputs = toInputs(events, layout);
+  const UINT delivered = send(inputs);
+  if (delivered == inputs.size()) return true;
+  // Blocked part way (another desktop, a locked screen): let go of everything pressed.
+  const std::vector<engine::KeyEvent> releases = engine::releaseAfterPartial(events, delivered);
+  std::vector<INPUT> undo = toInputs(releases, layout);
+  send(undo);
+  return false;
+}
+
+bool launchProgram(platform::Folder folder, std::string_view program, std::string_view commandLine,
+                   int windowStyle) {
+  wchar_t dir[MAX_PATH];
+  const UINT n = folder == platform::Folder::System ? GetSystemDirectoryW(dir, MAX_PATH)
+                                                    : GetWindowsDirectoryW(dir, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  const std::wstring folderPath(dir, n);
+  // The full path names the program: nothing is searched for in the current folder or the
+  // program's own folder, where a planted copy could be waiting.
+  const std::wstring application = folderPath + L"\\" + widen(program);
+  std::wstring line = widen(commandLine);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  // The classic window styles: 2 is minimised with the focus.
+  startup.wShowWindow = static_cast<WORD>(windowStyle == 2 ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,
+                      CREATE_UNICODE_ENVIRONMENT, nullptr, folderPath.c_str(), &startup,
+                      &process)) {
+    return false;
+  }
+  UniqueHandle thread(process.hThread);
+  UniqueHandle handle(process.hProcess);
+  return true;
+}
+
+}  // namespace vorelo::win32

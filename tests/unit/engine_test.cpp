@@ -1,0 +1,325 @@
+#include <string>
+#include <vector>
+
+#include "engine/key_events.h"
+#include "unit/window_fixture.h"
+
+namespace vorelo::testing {
+namespace {
+
+using app::Control;
+using engine::Key;
+using engine::KeyAction;
+
+// What the keystrokes of every batch sent so far would type, with [Enter] and [^Enter] for the
+// submit keys; batches are separated by '|'.
+std::string typed(const std::vector<std::vector<KeyAction>>& batches) {
+  std::string out;
+  for (const auto& batch : batches) {
+    if (&batch != &batches.front()) out += '|';
+    bool ctrl = false;
+    for (const KeyAction& a : batch) {
+      if (a.kind == KeyAction::Kind::Down && a.key == Key::Control) ctrl = true;
+      if (a.kind == KeyAction::Kind::Up && a.key == Key::Control) ctrl = false;
+      if (a.kind == KeyAction::Kind::Text || a.kind == KeyAction::Kind::CharTap) {
+        out += static_cast<char>(a.ch < 0x80 ? a.ch : '?');
+      }
+      if (a.kind == KeyAction::Kind::Tap && a.key == Key::Enter)
+        out += ctrl ? "[^Enter]" : "[Enter]";
+    }
+  }
+  return out;
+}
+
+class EngineTest : public WindowTest {
+ protected:
+  std::vector<std::vector<KeyAction>>& sent() { return tk.fakeSystem().sent; }
+  void setDuration(const char* minutes) { screen(Control::comTotalTime).paste(minutes); }
+  void setInterval(const char* seconds) { screen(Control::comInterval).paste(seconds); }
+  void begin() { button(Control::cmdBegin).click(); }
+  void stop() { button(Control::cmdStop).click(); }
+  void advance(uint64_t ms) { tk.clock().advance(ms); }
+  // Messages typed so far, each followed by its submit key.
+  std::size_t messages() { return tk.fakeSystem().sent.size() / 2; }
+  bool idle() { return !w->tmrSend.enabled() && w->cmdBegin.enabled(); }
+};
+
+TEST_F(EngineTest, BeginLocksTheSettingsMinimisesAndStopUndoesIt) {
+  start("a,b");
+  begin();
+  EXPECT_TRUE(w->tmrSend.enabled());
+  EXPECT_EQ(window().icon(), platform::Icon::Sending);
+  EXPECT_EQ(window().state(), platform::WindowState::Minimized);
+  for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime}) {
+    EXPECT_FALSE(screen(c).enabled());
+  }
+  for (Control c : {Control::chkCycle, Control::optSend0, Control::optSend1}) {
+    EXPECT_FALSE(check(c).enabled());
+  }
+  for (Control c : {Control::cmdAdd, Control::cmdDel, Control::cmdBegin}) {
+    EXPECT_FALSE(button(c).enabled());
+  }
+  EXPECT_TRUE(button(Control::cmdStop).enabled());
+  EXPECT_TRUE(button(Control::cmdExit).enabled());
+  EXPECT_TRUE(check(Control::chkCut).enabled()) << "the power-off box stays usable";
+
+  stop();
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(window().icon(), platform::Icon::Idle);
+  EXPECT_EQ(window().state(), platform::WindowState::Normal);
+  for (Control c : {Control::cmdAdd, Control::cmdDel, Control::cmdBegin, Control::cmdStop}) {
+    EXPECT_TRUE(button(c).enabled());
+  }
+  EXPECT_TRUE(screen(Control::comContent).enabled());
+  EXPECT_TRUE(check(Control::optSend1).enabled());
+}
+
+TEST_F(EngineTest, BeginWithAnEmptyListOnlyShowsTheMessage) {
+  start();
+  begin();
+  EXPECT_EQ(window().messages(), (std::vector<std::string>{"对话列表中没有内容！"}));
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(window().icon(), platform::Icon::Idle);
+  EXPECT_EQ(window().minimizeCount(), 0);
+  advance(60000);
+  EXPECT_TRUE(sent().empty());
+}
+
+TEST_F(EngineTest, CycleModeWalksTheListAndWraps) {
+  start("a,b,c");
+  begin();
+  advance(10999);
+  EXPECT_EQ(messages(), 0u) << "the first message comes one full period after 开始";
+  advance(1);
+  EXPECT_EQ(typed(sent()), "a|[Enter]");
+  advance(11000 * 4);
+  EXPECT_EQ(typed(sent()), "a|[Enter]|b|[Enter]|c|[Enter]|a|[Enter]|b|[Enter]");
+  EXPECT_EQ(w->CycleIndex, 2);
+}
+
+TEST_F(EngineTest, SingleItemTextFieldAndEmptyMessages) {
+  start("only");
+  begin();
+  advance(33000);
+  EXPECT_EQ(typed(sent()), "only|[Enter]|only|[Enter]|only|[Enter]");
+  EXPECT_EQ(w->CycleIndex, 0);
+  stop();
+
+  // Without cycle mode every tick types what the field held when the run began.
+  sent().clear();
+  check(Control::chkCycle).click();
+  screen(Control::comContent).paste("free text");
+  check(Control::optSend1).click();
+  begin();
+  advance(22000);
+  EXPECT_EQ(typed(sent()), "free text|[^Enter]|free text|[^Enter]");
+  stop();
+
+  sent().clear();
+  screen(Control::comContent).paste("");
+  begin();
+  advance(11000);
+  EXPECT_EQ(typed(sent()), "|[^Enter]") << "an empty text types only the submit key";
+}
+
+TEST_F(EngineTest, StoppedCycleResumesWhereItLeftOff) {
+  start("1,2,3,4,5");
+  begin();
+  advance(33000);
+  stop();
+  EXPECT_EQ(typed(sent()), "1|[Enter]|2|[Enter]|3|[Enter]");
+  sent().clear();
+  begin();
+  advance(11000);
+  EXPECT_EQ(typed(sent()), "4|[Enter]");
+}
+
+TEST_F(EngineTest, BudgetStopsTheRunAfterTheTickThatCrossesZero) {
+  struct Case {
+    const char* interval;
+    const char* duration;
+    std::size_t messages;
+  };
+  for (const Case& c : {Case{"10", "1", 7}, Case{"11", "15", 82}, Case{"30", "1", 3}}) {
+    SCOPED_TRACE(std::string(c.interval) + " s for " + c.duration + " min");
+    tk.fakeSystem().sent.clear();
+    if (!w) start("x");
+    setInterval(c.interval);
+    setDuration(c.duration);
+    begin();
+    advance(2 * 60 * 60 * 1000);
+    EXPECT_EQ(messages(), c.messages);
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(window().state(), platform::WindowState::Normal);
+    EXPECT_LT(w->RemainingMs, 0);
+  }
+  EXPECT_TRUE(tk.fakeSystem().launches.empty()) << "the power-off box is clear";
+}
+
+TEST_F(EngineTest, BudgetCarriesOverBetweenRuns) {
+  start("x");
+  setInterval("10");
+  setDuration("1");
+  begin();
+  advance(30000);
+  stop();
+  EXPECT_DOUBLE_EQ(w->RemainingMs, 30000.0);
+  begin();
+  advance(10 * 60000);
+  EXPECT_EQ(messages(), 7u) << "3 in the first run and 4 in the second";
+
+  // A used-up budget stays used up: the next run types one message and stops again.
+  tk.fakeSystem().sent.clear();
+  begin();
+  advance(60000);
+  EXPECT_EQ(messages(), 1u);
+  EXPECT_TRUE(idle());
+  // Only the duration field refills it.
+  setDuration("1");
+  EXPECT_DOUBLE_EQ(w->RemainingMs, 60000.0);
+}
+
+TEST_F(EngineTest, PowerOffRunsBothCommandsFromTheSystemFoldersWhenTheBudgetRunsOut) {
+  start("x");
+  setInterval("30");
+  setDuration("1");
+  begin();
+  advance(30000);
+  // Ticking the box during the run is enough: it is read when the budget runs out.
+  check(Control::chkCut).click();
+  advance(60000);
+  const auto& launches = tk.fakeSystem().launches;
+  ASSERT_EQ(launches.size(), 2u);
+  EXPECT_EQ(launches[0].folder, platform::Folder::Windows);
+  EXPECT_EQ(launches[0].program, "rundll.exe");
+  EXPECT_EQ(launches[0].commandLine, "rundll.exe user.exe,exitwindows");
+  EXPECT_EQ(launches[1].folder, platform::Folder::System);
+  EXPECT_EQ(launches[1].program, "shutdown.exe");
+  EXPECT_EQ(launches[1].commandLine, "shutdown -s -t 30 -c \"设定时间到，Vorelo为你关机了！\"");
+  EXPECT_EQ(launches[0].windowStyle, 2);
+  EXPECT_EQ(launches[1].windowStyle, 2);
+  EXPECT_TRUE(idle());
+
+  // One that fails to start is skipped; the next still runs, on every run that runs out.
+  tk.fakeSystem().launches.clear();
+  tk.fakeSystem().missingPrograms = {"rundll.exe"};
+  begin();
+  advance(30000);
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].program, "shutdown.exe");
+}
+
+TEST_F(EngineTest, RefusedKeystrokesDoNotStopTheRunOrTheBudget) {
+  start("x");
+  setInterval("30");
+  setDuration("1");
+  check(Control::chkCut).click();
+  tk.fakeSystem().acceptKeys = false;
+  begin();
+  advance(120000);
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(tk.fakeSystem().launches.size(), 2u);
+}
+
+TEST_F(EngineTest, AMalformedMessageTypesNothingStopsAndSaysWhy) {
+  start("good,{bad},after");
+  w->CycleIndex = 0;
+  begin();
+  advance(11000);
+  EXPECT_EQ(typed(sent()), "good|[Enter]");
+  advance(11000);
+  EXPECT_EQ(messages(), 1u) << "nothing of the bad message, not even its submit key";
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(window().state(), platform::WindowState::Normal);
+  ASSERT_EQ(window().messages().size(), 1u);
+  EXPECT_NE(window().messages()[0].find("{bad}"), std::string::npos) << "the message is quoted";
+  EXPECT_EQ(w->CycleIndex, 1) << "the bad item is where the user can find and delete it";
+  advance(60000);
+  EXPECT_EQ(messages(), 1u);
+}
+
+TEST_F(EngineTest, CyclePositionPastAShortenedListWrapsToTheFirstItem) {
+  start("a,b,c");
+  w->CycleIndex = 5;
+  begin();
+  advance(22000);
+  EXPECT_EQ(typed(sent()), "a|[Enter]|b|[Enter]");
+}
+
+TEST_F(EngineTest, KeyStringsAreInterpretedNotTypedLiterally) {
+  start("+(ab){+}~x");
+  begin();
+  advance(11000);
+  ASSERT_FALSE(sent().empty());
+  const auto& keys = sent()[0];
+  EXPECT_EQ(keys.front(), KeyAction::down(Key::Shift));
+  EXPECT_EQ(typed(sent()), "ab+[Enter]x|[Enter]");
+}
+
+// --- Key events handed to the system ---
+
+std::optional<engine::LayoutKey> usLayout(char32_t ch) {
+  if (ch >= U'a' && ch <= U'z')
+    return engine::LayoutKey{static_cast<uint16_t>('A' + (ch - U'a')), 0};
+  if (ch == U'+') return engine::LayoutKey{0xBB, 1};  // Shift and the = key
+  return std::nullopt;
+}
+
+TEST(KeyEvents, TextGoesAsUnicodePacketsAndEmojiAsSurrogatePairs) {
+  const auto keys = engine::parseKeyString("你😀");
+  const auto events = engine::planKeyEvents(keys.actions, usLayout);
+  const std::vector<uint16_t> units{0x4F60, 0x4F60, 0xD83D, 0xD83D, 0xDE00, 0xDE00};
+  ASSERT_EQ(events.size(), units.size());
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    EXPECT_TRUE(events[i].unicode);
+    EXPECT_EQ(events[i].unit, units[i]);
+    EXPECT_EQ(events[i].up, i % 2 == 1);
+  }
+}
+
+TEST(KeyEvents, ModifiedCharactersUseTheLayoutAndItsExtraModifiers) {
+  using E = engine::KeyEvent;
+  auto plan = [](std::string_view s) {
+    return engine::planKeyEvents(engine::parseKeyString(s).actions, usLayout);
+  };
+  EXPECT_EQ(plan("^a"), (std::vector<E>{{0x11}, {'A'}, {'A', 0, true}, {0x11, 0, true}}));
+  // '+' needs Shift on this layout, pressed only around its own key.
+  EXPECT_EQ(
+      plan("^{+}"),
+      (std::vector<E>{{0x11}, {0x10}, {0xBB}, {0xBB, 0, true}, {0x10, 0, true}, {0x11, 0, true}}));
+  // A layout without Latin letters still gets ^c from the C key; a character no key makes is
+  // typed as it is.
+  const auto noLatin = [](char32_t) { return std::optional<engine::LayoutKey>(); };
+  const auto copy = engine::planKeyEvents(engine::parseKeyString("^c").actions, noLatin);
+  EXPECT_EQ(copy[1], (E{'C'}));
+  const auto chinese = engine::planKeyEvents(engine::parseKeyString("^你").actions, noLatin);
+  EXPECT_TRUE(chinese[1].unicode);
+  // Named keys map to their virtual keys; the navigation block is extended.
+  EXPECT_EQ(plan("{LEFT}")[0].vk, 0x25);
+  EXPECT_TRUE(engine::isExtendedKey(0x25));
+  EXPECT_FALSE(engine::isExtendedKey(0x0D));
+  EXPECT_EQ(plan("{F16}")[0].vk, 0x7F);
+}
+
+TEST(KeyEvents, HeldModifiersAreReleasedForTheBatchAndEverythingPressedIsReleased) {
+  const std::vector<uint16_t> held{engine::vk::LControl};
+  const auto events = engine::planKeyEvents(engine::parseKeyString("a").actions, usLayout, held);
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events.front(), (engine::KeyEvent{engine::vk::LControl, 0, true}));
+  EXPECT_EQ(events.back(), (engine::KeyEvent{engine::vk::LControl, 0, false}));
+
+  // The system took only part of a batch: the keys that part pressed are let go, last first.
+  const auto batch = engine::planKeyEvents(engine::parseKeyString("^+a").actions, usLayout);
+  const auto undo = engine::releaseAfterPartial(batch, 3);  // Ctrl, Shift and A went down
+  ASSERT_EQ(undo.size(), 3u);
+  EXPECT_EQ(undo[0].vk, 'A');
+  EXPECT_EQ(undo[1].vk, 0x10);
+  EXPECT_EQ(undo[2].vk, 0x11);
+  for (const auto& e : undo) EXPECT_TRUE(e.up);
+  EXPECT_TRUE(engine::releaseAfterPartial(batch, batch.size()).empty());
+  const auto text = engine::planKeyEvents(engine::parseKeyString("xy").actions, usLayout);
+  EXPECT_EQ(engine::releaseAfterPartial(text, 1).size(), 1u) << "a packet without its key-up";
+}
+
+}  // namespace
+}  // namespace vorelo::testing
