@@ -73,6 +73,9 @@ class MainWindow {
  private:
   void LockControls();
   void UnlockControls();
+
+  // F12 as seen at the previous look, so a press toggles once however long it is held.
+  bool hotkeyWasDown_ = false;
 };
 
 }  // namespace vorelo::app

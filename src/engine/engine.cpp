@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "engine/key_events.h"
 #include "engine/key_string.h"
 
 namespace vorelo::app {
@@ -123,6 +124,23 @@ void MainWindow::tmrSend_Timer() {
   }
 }
 
-void MainWindow::tmrWatch_Timer() {}
+void MainWindow::tmrWatch_Timer() {
+  const uint16_t state = toolkit.system().asyncKeyState(engine::vk::F12);
+  // One toggle per press: the key newly down, or pressed and released since the last look (a
+  // quick tap may show only that low bit). A key held down, or repeated by the keyboard, does
+  // nothing more until it has been seen up.
+  const bool pressed = !hotkeyWasDown_ && (state & 0x8001) != 0;
+  hotkeyWasDown_ = (state & 0x8000) != 0;
+  // While a box of this window is open (the empty-list message an earlier press opened, say),
+  // presses are let go: they cannot stack boxes or start a run behind one.
+  if (!pressed || form.inModal()) return;
+  if (HotkeyStartsNext) {
+    cmdBegin_Click();
+    HotkeyStartsNext = kFalse16;
+  } else {
+    cmdStop_Click();
+    HotkeyStartsNext = kTrue16;
+  }
+}
 
 }  // namespace vorelo::app

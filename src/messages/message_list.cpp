@@ -19,8 +19,31 @@ void MainWindow::LoadMessageFile() {
   comContent.endUpdate();
 }
 
-void MainWindow::cmdAdd_Click() {}
+namespace {
+constexpr std::string_view kAddPrompt = "输入准备添加至对话列表的内容：";
+constexpr std::string_view kAddDefault = "Hello";
 
-void MainWindow::cmdDel_Click() {}
+// Spaces only, as the classic Trim: a message of tabs is still a message.
+bool blank(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
+}  // namespace
+
+void MainWindow::cmdAdd_Click() {
+  const std::string text = form.inputBox(kAddPrompt, kAddDefault);
+  if (blank(text)) return;
+  // The text is kept as typed, spaces and all. A full list takes nothing more, silently.
+  if (!comContent.addItem(text)) return;
+  comContent.setListIndex(comContent.listCount() - 1);
+}
+
+void MainWindow::cmdDel_Click() {
+  if (comContent.listCount() <= 0) return;
+  // With free text typed into the field no item is selected, and there is nothing to remove.
+  if (comContent.listIndex() < 0) return;
+  comContent.removeItem(comContent.listIndex());
+  // The last remaining item is selected, whichever was removed; none when the list is empty.
+  comContent.setListIndex(comContent.listCount() - 1);
+}
 
 }  // namespace vorelo::app

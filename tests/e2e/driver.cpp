@@ -639,7 +639,10 @@ void App::screenshot(const std::string& path) const {
   std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
   bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
   bytes += pixels;
-  writeFile(widen(toWindowsPath(path)), bytes);
+  const std::filesystem::path target(widen(toWindowsPath(path)));
+  std::error_code ignored;
+  std::filesystem::create_directories(target.parent_path(), ignored);
+  writeFile(target.wstring(), bytes);
 }
 
 }  // namespace vorelo::e2e

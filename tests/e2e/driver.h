@@ -159,7 +159,7 @@ class App {
   // Asks the window to close, like its close box.
   void close();
 
-  // Saves the window as it appears on screen into a 24-bit BMP file.
+  // Saves the window as it appears on screen into a 24-bit BMP file, creating its folder.
   void screenshot(const std::string& path) const;
 
  private:
