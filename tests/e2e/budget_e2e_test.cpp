@@ -1,0 +1,118 @@
+// A whole run that ends by its budget, with the power-off box ticked: the power-off programs
+// are started from the system's folders only, never from the working folder or the program's.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+
+#include "e2e/driver.h"
+#include "e2e/receiver_client.h"
+
+namespace vorelo::e2e {
+namespace {
+
+using app::Control;
+
+std::string folder(UINT (*get)(LPWSTR, UINT)) {
+  wchar_t path[MAX_PATH];
+  const UINT n = get(path, MAX_PATH);
+  return narrow(std::wstring(path, n));
+}
+UINT systemDir(LPWSTR p, UINT n) {
+  return GetSystemDirectoryW(p, n);
+}
+UINT windowsDir(LPWSTR p, UINT n) {
+  return GetWindowsDirectoryW(p, n);
+}
+
+void copy(const std::string& from, const std::string& to) {
+  ASSERT_TRUE(CopyFileW(widen(from).c_str(), widen(to).c_str(), FALSE)) << from << " -> " << to;
+}
+
+std::string readAll(const std::string& path) {
+  std::string content;
+  HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return content;
+  UniqueHandle owner(file);
+  char buffer[4096];
+  DWORD n = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) content.append(buffer, n);
+  return content;
+}
+
+std::string lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+TEST(BudgetE2E, OneMinuteAtOneSecondTypes61MessagesThenPowersOffFromSystemFolders) {
+  const std::string fake = siblingProgram("fake_poweroff.exe");
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::string base = narrow(temp) + "vorelo-budget-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryW(widen(base).c_str(), nullptr);
+  const std::string log = base + "\\poweroff.log";
+  SetEnvironmentVariableW(L"VORELO_POWEROFF_LOG", widen(log).c_str());
+
+  // The real places, and two planted copies that must never run.
+  copy(fake, folder(systemDir) + "\\shutdown.exe");
+  copy(fake, folder(windowsDir) + "\\rundll.exe");
+  const std::string exe = base + "\\vorelo.exe";
+  copy(siblingProgram("vorelo.exe"), exe);
+  copy(fake, base + "\\shutdown.exe");
+  copy(fake, base + "\\rundll.exe");
+
+  Receiver receiver(siblingProgram("receiver.exe"));
+  App app(exe, std::string("m"));
+  copy(fake, app.workingFolder() + "\\shutdown.exe");
+  copy(fake, app.workingFolder() + "\\rundll.exe");
+  SendMessageW(app.comboEdit(Control::comInterval), EM_SETSEL, 0, -1);
+  app.typeIntoCombo(Control::comInterval, "1");
+  SendMessageW(app.comboEdit(Control::comTotalTime), EM_SETSEL, 0, -1);
+  app.typeIntoCombo(Control::comTotalTime, "1");
+  app.clickButton(Control::chkCut);
+
+  app.clickButton(Control::cmdBegin);
+  ASSERT_TRUE(waitFor([&] { return app.iconic(); }));
+  if (!receiver.active()) receiver.activate();
+
+  // The run ends by itself: the window comes back, idle, with every control usable.
+  ASSERT_TRUE(
+      waitFor([&] { return !app.iconic() && app.enabled(Control::cmdBegin); }, Millis{90000}));
+  ASSERT_TRUE(waitFor([&] { return receiver.submitTimes().size() >= 61; }, Millis{5000}));
+  // Nothing more arrives after the end.
+  Sleep(1500);
+  EXPECT_EQ(receiver.submitTimes().size(), 61u);
+  std::string expected;
+  for (int i = 0; i < 61; ++i) expected += "m[Enter]";
+  EXPECT_EQ(receiver.typed(), expected);
+  for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime,
+                    Control::chkCycle, Control::cmdAdd, Control::cmdDel, Control::optSend0,
+                    Control::optSend1, Control::cmdBegin, Control::cmdStop}) {
+    EXPECT_TRUE(app.enabled(c)) << app::spec(c).name;
+  }
+
+  ASSERT_TRUE(waitFor([&] {
+    const std::string text = readAll(log);
+    return std::count(text.begin(), text.end(), '\n') >= 2;
+  }));
+  std::istringstream lines(readAll(log));
+  std::string first;
+  std::string second;
+  std::getline(lines, first);
+  std::getline(lines, second);
+  EXPECT_EQ(lower(first),
+            lower(folder(windowsDir) + "\\rundll.exe|rundll.exe user.exe,exitwindows"));
+  EXPECT_EQ(lower(second.substr(0, second.find('|'))), lower(folder(systemDir) + "\\shutdown.exe"));
+  EXPECT_EQ(second.substr(second.find('|') + 1),
+            "shutdown -s -t 30 -c \"设定时间到，Vorelo为你关机了！\"");
+  std::string rest;
+  EXPECT_FALSE(std::getline(lines, rest)) << "nothing else ran: " << rest;
+}
+
+}  // namespace
+}  // namespace vorelo::e2e

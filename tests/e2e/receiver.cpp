@@ -1,0 +1,100 @@
+// A stand-in chat window for end-to-end tests: it records every keyboard message it receives,
+// with the Ctrl/Shift/Alt state and the time, one line per message, flushed at once:
+//
+//   <milliseconds> <KD|KU|CH|SKD|SKU|SCH> <hex code> <C><S><A>  (modifiers or -)
+//
+// Times are QueryPerformanceCounter in milliseconds, the same clock in every process, so a
+// test can compare them with the moment it clicked a button.
+//
+// receiver.exe <log file> [caption]
+// The window takes the focus when it receives WM_APP (a test asks for it).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+FILE* logFile = nullptr;
+LARGE_INTEGER frequency{};
+
+void record(const char* kind, WPARAM code) {
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  const double ms =
+      static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  const bool shift = GetKeyState(VK_SHIFT) < 0;
+  const bool alt = GetKeyState(VK_MENU) < 0;
+  std::fprintf(logFile, "%.3f %s %04X %c%c%c\n", ms, kind, static_cast<unsigned>(code),
+               ctrl ? 'C' : '-', shift ? 'S' : '-', alt ? 'A' : '-');
+  std::fflush(logFile);
+}
+
+LRESULT CALLBACK receiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  switch (msg) {
+    case WM_KEYDOWN:
+      record("KD", wParam);
+      return 0;
+    case WM_KEYUP:
+      record("KU", wParam);
+      return 0;
+    case WM_CHAR:
+      record("CH", wParam);
+      return 0;
+    case WM_SYSKEYDOWN:
+      record("SKD", wParam);
+      return 0;
+    case WM_SYSKEYUP:
+      record("SKU", wParam);
+      return 0;
+    case WM_SYSCHAR:
+      record("SCH", wParam);
+      return 0;
+    case WM_APP:
+      ShowWindow(hwnd, SW_RESTORE);
+      SetForegroundWindow(hwnd);
+      SetFocus(hwnd);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv == nullptr || argc < 2) return 2;
+  logFile = _wfopen(argv[1], L"w");
+  if (logFile == nullptr) return 3;
+  const std::wstring caption = argc > 2 ? argv[2] : L"Vorelo Receiver";
+  QueryPerformanceFrequency(&frequency);
+
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &receiverProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+  wc.lpszClassName = L"VoreloReceiver";
+  RegisterClassExW(&wc);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, caption.c_str(), WS_OVERLAPPEDWINDOW, 40, 40,
+                              400, 300, nullptr, nullptr, instance, nullptr);
+  LocalFree(argv);
+  if (hwnd == nullptr) return 4;
+  ShowWindow(hwnd, SW_SHOW);
+  SetForegroundWindow(hwnd);
+
+  MSG msg{};
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  std::fclose(logFile);
+  return 0;
+}

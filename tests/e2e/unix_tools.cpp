@@ -1,0 +1,83 @@
+#include "e2e/unix_tools.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "e2e/driver.h"
+
+namespace vorelo::e2e {
+
+std::optional<std::string> runUnix(const std::string& commandLine, unsigned timeoutMs) {
+  // Wine starts Linux programs but does not hand them Windows pipes, so the output goes
+  // through a file that both sides can name: /tmp is Z:\tmp under Wine.
+  // Process ids repeat from one Wine prefix to the next, so the name carries the time too.
+  static int counter = 0;
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  const std::string name = "vorelo-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(now.QuadPart) + "-" + std::to_string(++counter);
+  const std::string unixPath = "/tmp/" + name;
+  const std::wstring windowsPath = widen(toWindowsPath(unixPath));
+  // The output appears under its final name only when complete. Wine's handle of a Linux
+  // process cannot be waited on, so the test waits for the file instead.
+  std::wstring line = widen("/bin/sh -c \"" + commandLine + " >" + unixPath + ".part 2>&1; mv " +
+                            unixPath + ".part " + unixPath + "\"");
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
+    return std::nullopt;
+  }
+  UniqueHandle process(info.hProcess);
+  UniqueHandle thread(info.hThread);
+  if (!waitFor([&] { return GetFileAttributesW(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES; },
+               Millis{timeoutMs})) {
+    return std::nullopt;
+  }
+  std::string out;
+  HANDLE file = CreateFileW(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  UniqueHandle owner(file);
+  char buffer[4096];
+  DWORD n = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) out.append(buffer, n);
+  return out;
+}
+
+Icon windowManagerIcon(const std::string& title) {
+  Icon best;
+  // xprop prints the property as one list of numbers: width, height, then width x height ARGB
+  // pixels, for each image the window offers.
+  const auto out =
+      runUnix("xprop -name '" + title + "' -notype -f _NET_WM_ICON 32c '=$0+' _NET_WM_ICON");
+  if (!out) return best;
+  const auto eq = out->find('=');
+  if (eq == std::string::npos) return best;
+  std::vector<uint32_t> numbers;
+  std::istringstream in(out->substr(eq + 1));
+  std::string token;
+  while (std::getline(in, token, ',')) {
+    numbers.push_back(static_cast<uint32_t>(std::strtoul(token.c_str(), nullptr, 10)));
+  }
+  std::size_t i = 0;
+  while (i + 2 <= numbers.size()) {
+    const int w = static_cast<int>(numbers[i]);
+    const int h = static_cast<int>(numbers[i + 1]);
+    const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    if (w <= 0 || h <= 0 || i + 2 + count > numbers.size()) break;
+    if (w > best.width) {
+      best.width = w;
+      best.height = h;
+      best.argb.assign(numbers.begin() + static_cast<std::ptrdiff_t>(i + 2),
+                       numbers.begin() + static_cast<std::ptrdiff_t>(i + 2 + count));
+    }
+    i += 2 + count;
+  }
+  return best;
+}
+
+}  // namespace vorelo::e2e

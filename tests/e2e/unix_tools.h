@@ -1,0 +1,27 @@
+// Under Wine a Windows program can start Linux programs too. The end-to-end tests use that to
+// ask the X server what the window manager sees (the window's icon) and to press keys on the
+// X server itself.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorelo::e2e {
+
+// Runs a Linux shell command and returns what it printed, or nothing when it could
+// not be started or did not finish in time.
+std::optional<std::string> runUnix(const std::string& commandLine, unsigned timeoutMs = 10000);
+
+// The icon the window manager shows for the top-level window with this exact title: ARGB
+// pixels of its largest image, or empty when there is none.
+struct Icon {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> argb;
+  uint32_t at(int x, int y) const { return argb[static_cast<std::size_t>(y * width + x)]; }
+};
+Icon windowManagerIcon(const std::string& title);
+
+}  // namespace vorelo::e2e
