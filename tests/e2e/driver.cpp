@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -282,6 +283,51 @@ std::string windowText(HWND window) {
       sendOrThrow(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
   text.resize(std::min(copied, length));
   return narrow(text);
+}
+
+std::string programUnderTest() {
+  int count = 0;
+  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::string found;
+  for (int i = 1; args && i < count && found.empty(); ++i) {
+    const std::wstring_view arg = args[i];
+    const bool flag = arg.starts_with(L"--gtest_") || arg.starts_with(L"-gtest_") ||
+                      arg.starts_with(L"/gtest_") || arg == L"--help" || arg == L"-h" ||
+                      arg == L"-?" || arg == L"/?";
+    if (!flag) found = narrow(arg);
+  }
+  LocalFree(args);
+  if (!found.empty()) return found;
+  if (auto exe = environment("VORELO_EXE")) return *exe;
+  wchar_t self[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path(self, length);
+  path.resize(path.find_last_of(L"\\/") + 1);
+  return narrow(path) + "vorelo.exe";
+}
+
+std::optional<std::string> messageBoxText(HWND window) {
+  HWND text = GetDlgItem(window, 0xFFFF);
+  if (!text) return std::nullopt;
+  try {
+    return windowText(text);
+  } catch (const DriverError&) {
+    // Closed while being read.
+    if (!IsWindow(text)) return std::nullopt;
+    throw;
+  }
+}
+
+void clickDialogButton(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  if (!button || windowClass(button) != "Button") {
+    throw DriverError("the box has no button with id " + std::to_string(id));
+  }
+  if (!IsWindowVisible(button)) throw DriverError("the box's button " + windowText(button) + " is hidden");
+  if (!IsWindowEnabled(button)) {
+    throw DriverError("the box's button " + windowText(button) + " is disabled");
+  }
+  if (!PostMessageW(button, BM_CLICK, 0, 0)) throw DriverError(lastError("PostMessage failed"));
 }
 
 std::string windowClass(HWND window) {
@@ -571,16 +617,29 @@ void App::typeIntoCombo(app::Control c, std::string_view text) {
   // A sent message would overtake the posted characters, so the end of the typing is
   // marked in the edit's own queue instead: the modified flag is raised now, and lowered
   // by a message posted after the last character.
-  send(edit, EM_SETMODIFY, TRUE, 0);
   for (wchar_t unit : widen(text)) {
     if (!PostMessageW(edit, WM_CHAR, unit, 1)) throw DriverError(lastError("PostMessage failed"));
   }
+  waitForPostedBefore(edit, controlName(c) + " did not process the typed text", kDefaultTimeout);
+}
+
+void App::waitForPostedBefore(HWND edit, const std::string& what, Millis timeout) {
+  // Posted messages are handled in the order they were posted, whichever of the thread's
+  // windows they are for; a sent message would overtake them.
+  send(edit, EM_SETMODIFY, TRUE, 0);
   if (!PostMessageW(edit, EM_SETMODIFY, FALSE, 0)) {
     throw DriverError(lastError("PostMessage failed"));
   }
-  if (!waitFor([&] { return send(edit, EM_GETMODIFY, 0, 0) == 0; })) {
-    throw DriverError(controlName(c) + " did not process the typed text in time");
+  if (!waitFor([&] { return send(edit, EM_GETMODIFY, 0, 0) == 0; }, timeout)) {
+    throw DriverError(what + " in time");
   }
+}
+
+void App::sync(Millis timeout) {
+  // Any edit field of the window serves as the marker; the program never reads the flag.
+  HWND edit = comboEdit(app::Control::comContent);
+  if (!edit) throw DriverError("the window has no edit field to mark its message queue with");
+  waitForPostedBefore(edit, "the program did not get through its posted messages", timeout);
 }
 
 void App::pickComboItem(app::Control c, int index) {

@@ -47,6 +47,10 @@ std::optional<std::string> environment(const char* name);
 // Polls `condition` until it holds or `timeout` has passed. Returns whether it held.
 bool waitFor(const std::function<bool()>& condition, Millis timeout = kDefaultTimeout);
 
+// The program a test drives: the first command-line argument that is not a Google Test
+// flag, else VORELO_EXE, else vorelo.exe in the test's own folder.
+std::string programUnderTest();
+
 // Text and class of any window, also one of another process.
 std::string windowText(HWND window);
 std::string windowClass(HWND window);
@@ -63,6 +67,15 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 std::ostream& operator<<(std::ostream& out, const Rect& rect);
+
+// The text of a message box (its static with id 0xFFFF), or nothing for a window that is not
+// a message box or has just closed.
+std::optional<std::string> messageBoxText(HWND window);
+
+// Clicks the button with this id in a box (a message box, an input box) like the mouse does;
+// fails if the box has no such button or it is disabled or hidden. The click is posted: the
+// box may close and end a modal loop.
+void clickDialogButton(HWND box, int id);
 
 // Owns a kernel handle.
 class UniqueHandle {
@@ -158,6 +171,10 @@ class App {
   void pickComboItem(app::Control c, int index);
   // Asks the window to close, like its close box.
   void close();
+  // Returns once the program has handled every message posted to it before the call, so the
+  // effect of a click, or the lack of one, can be read. Fails if that takes longer than
+  // `timeout`.
+  void sync(Millis timeout = kDefaultTimeout);
 
   // Saves the window as it appears on screen into a 24-bit BMP file, creating its folder.
   void screenshot(const std::string& path) const;
@@ -166,6 +183,9 @@ class App {
   HWND requireControl(app::Control c) const;
   void requireUsable(app::Control c, HWND hwnd) const;
   LRESULT send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const;
+  // Raises the edit's modified flag and posts the message that lowers it again, then waits
+  // for that message: everything posted to the program before it has been handled then.
+  void waitForPostedBefore(HWND edit, const std::string& what, Millis timeout);
 
   std::string workingFolder_;
   UniqueHandle process_;

@@ -1,0 +1,186 @@
+// F12 end to end: the key is pressed on the X server while a receiver window (the chat) has
+// the focus, as a person presses it while chatting; Vorelo sees it only through the
+// keyboard's state and toggles a run once per press.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e/driver.h"
+#include "e2e/receiver_client.h"
+#include "e2e/unix_tools.h"
+
+namespace vorelo::e2e {
+namespace {
+
+using app::Control;
+
+constexpr std::string_view kEmptyListMessage = "对话列表中没有内容！";
+// Long enough for many looks at the key by Vorelo (it looks about every 40 ms), so a second
+// toggle would have happened by then.
+constexpr Millis kQuietTime{600};
+
+// Presses and holds F12 on the X server; lets it go when it goes out of scope, so a failed
+// check cannot leave the key down for the tests that follow.
+class HeldF12 {
+ public:
+  HeldF12() { down_ = runUnix("xdotool keydown F12").has_value(); }
+  ~HeldF12() { release(); }
+  HeldF12(const HeldF12&) = delete;
+  HeldF12& operator=(const HeldF12&) = delete;
+
+  bool down() const { return down_; }
+  void release() {
+    if (down_) runUnix("xdotool keyup F12");
+    down_ = false;
+  }
+
+ private:
+  bool down_ = false;
+};
+
+class HotkeyE2E : public ::testing::Test {
+ protected:
+  // The receiver comes first and Vorelo second, as a chat is open before the tool is started.
+  void launch(const App::MessageFile& msg) {
+    // A press nobody read is remembered for the whole desktop; read it away so that it cannot
+    // toggle the new copy.
+    GetAsyncKeyState(VK_F12);
+    receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"));
+    app = std::make_unique<App>(programUnderTest(), msg);
+    // Short runs: one message a second.
+    SendMessageW(app->comboEdit(Control::comInterval), EM_SETSEL, 0, -1);
+    app->typeIntoCombo(Control::comInterval, "1");
+    focusReceiver();
+  }
+
+  // Gives the receiver the focus both in Wine's eyes and the X server's: keys pressed on the
+  // X server go to the window that has the X focus.
+  void focusReceiver() {
+    const std::string caption = windowText(receiver->window());
+    runUnix("xdotool search --name '^" + caption + "$' windowactivate --sync");
+    ASSERT_TRUE(receiver->activate()) << "the receiver does not take the focus";
+  }
+
+  std::size_t f12Presses() const {
+    const auto messages = receiver->messages();
+    return static_cast<std::size_t>(std::count_if(messages.begin(), messages.end(), [](auto& m) {
+      return m.kind == "KD" && m.code == VK_F12;
+    }));
+  }
+
+  // A quick tap on F12; returns once the receiver has the key, which is also when the
+  // keyboard state Vorelo looks at shows it.
+  void tapF12() {
+    const std::size_t before = f12Presses();
+    ASSERT_TRUE(runUnix("xdotool key F12").has_value());
+    ASSERT_TRUE(waitFor([&] { return f12Presses() > before; }))
+        << "F12 did not reach the focused receiver";
+  }
+
+  bool sending() const { return app->iconic() && !app->enabled(Control::cmdBegin); }
+  bool idle() const { return !app->iconic() && app->enabled(Control::cmdBegin); }
+
+  // Submits that went down after the given moment.
+  std::size_t submitsSince(double ms) const {
+    const auto times = receiver->submitTimes();
+    return static_cast<std::size_t>(
+        std::count_if(times.begin(), times.end(), [&](double t) { return t > ms; }));
+  }
+
+  // The message boxes the program has open, with their texts.
+  std::vector<std::string> boxTexts() const {
+    std::vector<std::string> texts;
+    for (HWND window : app->otherWindows()) {
+      if (auto text = messageBoxText(window)) texts.push_back(*text);
+    }
+    return texts;
+  }
+  bool oneEmptyListBox() const {
+    return boxTexts() == std::vector<std::string>{std::string(kEmptyListMessage)};
+  }
+  void closeBoxes() {
+    for (HWND window : app->otherWindows()) {
+      if (messageBoxText(window)) clickDialogButton(window, IDOK);
+    }
+    ASSERT_TRUE(waitFor([&] { return boxTexts().empty(); })) << "the message box stays open";
+  }
+
+  std::unique_ptr<Receiver> receiver;
+  std::unique_ptr<App> app;
+};
+
+TEST_F(HotkeyE2E, TapStartsARunAndTheNextTapStopsIt) {
+  launch(std::string("a"));
+
+  tapF12();
+  ASSERT_TRUE(waitFor([&] { return sending(); })) << "F12 starts a run like 开始";
+  ASSERT_TRUE(waitFor([&] { return submitsSince(0) >= 2; }, Millis{5000}))
+      << "received: " << receiver->typed();
+  EXPECT_EQ(receiver->typed().substr(0, 16), "a[Enter]a[Enter]");
+
+  tapF12();
+  EXPECT_TRUE(waitFor([&] { return idle(); })) << "the second F12 stops the run like 停止";
+  // The chat keeps its F12: the watcher only looks at the key.
+  EXPECT_EQ(f12Presses(), 2u);
+}
+
+TEST_F(HotkeyE2E, HeldKeyTogglesOnlyOnce) {
+  launch(std::string("a"));
+
+  {
+    const double pressed = nowMs();
+    HeldF12 key;
+    ASSERT_TRUE(key.down());
+    ASSERT_TRUE(waitFor([&] { return sending(); })) << "holding F12 starts a run at once";
+    // The hold itself is what is tested here: a second must not toggle again.
+    const double held = nowMs() - pressed;
+    if (held < 1000) Sleep(static_cast<DWORD>(1000 - held));
+    EXPECT_TRUE(sending()) << "still running while F12 is held";
+    key.release();
+  }
+  const double released = nowMs();
+  // Two messages after the release: a second has passed, and the run goes on.
+  ASSERT_TRUE(waitFor([&] { return submitsSince(released) >= 2; }, Millis{5000}));
+  EXPECT_TRUE(sending()) << "letting go of F12 does not stop the run";
+  EXPECT_EQ(f12Presses(), 1u) << "one press, no repeats";
+
+  tapF12();
+  EXPECT_TRUE(waitFor([&] { return idle(); })) << "the next tap stops the run";
+}
+
+TEST_F(HotkeyE2E, EmptyListShowsTheMessageOnceThenStopsThenShowsItAgain) {
+  launch(std::string(""));
+
+  tapF12();
+  ASSERT_TRUE(waitFor([&] { return oneEmptyListBox(); }))
+      << "boxes: " << testing::PrintToString(boxTexts());
+
+  // Another press while the box is open adds no second box.
+  focusReceiver();
+  tapF12();
+  EXPECT_FALSE(waitFor([&] { return boxTexts().size() > 1; }, kQuietTime));
+  EXPECT_TRUE(oneEmptyListBox()) << "boxes: " << testing::PrintToString(boxTexts());
+  closeBoxes();
+  EXPECT_TRUE(idle());
+
+  // The first press had asked for a start, so the next one stops: nothing to see.
+  focusReceiver();
+  tapF12();
+  EXPECT_FALSE(waitFor([&] { return !boxTexts().empty() || !idle(); }, kQuietTime))
+      << "boxes: " << testing::PrintToString(boxTexts());
+
+  // And the one after that starts again, which shows the box again.
+  tapF12();
+  EXPECT_TRUE(waitFor([&] { return oneEmptyListBox(); }))
+      << "boxes: " << testing::PrintToString(boxTexts());
+  closeBoxes();
+  EXPECT_TRUE(app->running());
+}
+
+}  // namespace
+}  // namespace vorelo::e2e
