@@ -16,6 +16,8 @@
 namespace {
 
 FILE* logFile = nullptr;
+// What arrived as text, shown in the window so a screenshot tells what was typed.
+std::wstring shown;
 LARGE_INTEGER frequency{};
 
 void record(const char* kind, WPARAM code) {
@@ -41,7 +43,25 @@ LRESULT CALLBACK receiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       return 0;
     case WM_CHAR:
       record("CH", wParam);
+      if (wParam == 0x0D || wParam == 0x0A) {
+        shown += L"\r\n";
+      } else if (wParam >= 0x20) {
+        shown += static_cast<wchar_t>(wParam);
+      }
+      InvalidateRect(hwnd, nullptr, TRUE);
       return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(hwnd, &paint);
+      RECT area;
+      GetClientRect(hwnd, &area);
+      InflateRect(&area, -8, -8);
+      SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+      DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &area,
+                DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+      EndPaint(hwnd, &paint);
+      return 0;
+    }
     case WM_SYSKEYDOWN:
       record("SKD", wParam);
       return 0;
