@@ -169,7 +169,6 @@ std::size_t peakWorkingSet(HANDLE process) {
 ReceiverWindow::ReceiverWindow(const std::wstring& exe)
     : logPath_(uniqueName(L"vorelo-bench-keys-") + L".log"),
       caption_("Vorelo Bench Receiver " + std::to_string(GetTickCount64())) {
-  TempFolder folder;
   const std::wstring wideCaption = e2e::widen(caption_);
   process_.emplace(exe, L"\"" + logPath_ + L"\" \"" + wideCaption + L"\"", tempPath());
   const double deadline = nowMs() + 15000;
