@@ -40,8 +40,8 @@ class Process {
   // 2 s. Throws e2e::DriverError when it still does not start.
   Process(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder);
   ~Process();
-  Process(Process&&) noexcept = default;
-  Process& operator=(Process&&) noexcept = default;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
 
   HANDLE handle() const { return handle_.get(); }
   DWORD id() const { return id_; }

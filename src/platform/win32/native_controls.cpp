@@ -51,10 +51,10 @@ void NativeCombo::select(int index, std::string_view text) {
 void NativeCombo::setText(std::string_view text) {
   const std::wstring w = widen(text);
   SetWindowTextW(hwnd(), w.c_str());
-  // The caret goes to the end so the user can go on typing after a correction.
-  const auto end = static_cast<WORD>(w.size() > 0xFFFF ? 0xFFFF : w.size());
-  SendMessageW(hwnd(), CB_SETEDITSEL, 0, MAKELPARAM(end, end));
-  if (HWND e = edit()) SendMessageW(e, EM_SETSEL, w.size(), w.size());
+  // The caret goes to the end so the user can go on typing after a correction. The edit takes
+  // the position itself: CB_SETEDITSEL stops at 65,535 characters.
+  const auto end = static_cast<LPARAM>(w.size());
+  if (HWND e = edit()) SendMessageW(e, EM_SETSEL, static_cast<WPARAM>(end), end);
 }
 
 void NativeCombo::setRedraw(bool on) {
