@@ -8,12 +8,6 @@ namespace {
 
 using app::Control;
 
-std::vector<std::string> items(const platform::ComboBox& combo) {
-  std::vector<std::string> out;
-  for (int i = 0; i < combo.listCount(); ++i) out.push_back(combo.list(i));
-  return out;
-}
-
 class ListTest : public WindowTest {
  protected:
   void add(std::optional<std::string> answer) {

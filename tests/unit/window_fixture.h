@@ -6,11 +6,19 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "platform/fake/fake_toolkit.h"
 
 namespace vorelo::testing {
+
+// The items of a list, in order.
+inline std::vector<std::string> items(const platform::ComboBox& combo) {
+  std::vector<std::string> out;
+  for (int i = 0; i < combo.listCount(); ++i) out.push_back(combo.list(i));
+  return out;
+}
 
 class WindowTest : public ::testing::Test {
  protected:
