@@ -323,7 +323,9 @@ void clickDialogButton(HWND box, int id) {
   if (!button || windowClass(button) != "Button") {
     throw DriverError("the box has no button with id " + std::to_string(id));
   }
-  if (!IsWindowVisible(button)) throw DriverError("the box's button " + windowText(button) + " is hidden");
+  if (!IsWindowVisible(button)) {
+    throw DriverError("the box's button " + windowText(button) + " is hidden");
+  }
   if (!IsWindowEnabled(button)) {
     throw DriverError("the box's button " + windowText(button) + " is disabled");
   }
@@ -357,11 +359,13 @@ void UniqueHandle::reset(HANDLE handle) {
 
 // --- App: life cycle ------------------------------------------------------------------------
 
-App::App(const std::string& exe, const MessageFile& messageFile, Millis startTimeout) {
+App::App(const std::string& exe, const MessageFile& messageFile, Millis startTimeout,
+         const BeforeStart& beforeStart) {
   const std::wstring folder = makeWorkingFolder();
   workingFolder_ = narrow(folder);
   try {
     if (messageFile) writeFile(folder + L"\\Msg.txt", *messageFile);
+    if (beforeStart) beforeStart(workingFolder_);
 
     const std::wstring program = widen(toWindowsPath(exe));
     std::wstring commandLine = L"\"" + program + L"\"";
@@ -386,6 +390,7 @@ App::App(const std::string& exe, const MessageFile& messageFile, Millis startTim
     process_.reset(started.hProcess);
     CloseHandle(started.hThread);
     processId_ = started.dwProcessId;
+    const auto startedAt = Clock::now();
 
     WindowSearch search{processId_};
     waitFor(
@@ -401,6 +406,7 @@ App::App(const std::string& exe, const MessageFile& messageFile, Millis startTim
       throw DriverError(why);
     }
     window_ = search.found;
+    startupTime_ = std::chrono::duration_cast<Millis>(Clock::now() - startedAt);
     threadId_ = GetWindowThreadProcessId(window_, nullptr);
 
     // Start-up is over once the program waits for input; a message round trip makes sure

@@ -102,12 +102,15 @@ class App {
  public:
   // The content of Msg.txt (raw bytes), or nothing for a working folder without one.
   using MessageFile = std::optional<std::string>;
+  // Runs with the working folder (a Windows path) once Msg.txt is written, right before the
+  // program starts: a test can put more into the folder, hold a file open or take a snapshot.
+  using BeforeStart = std::function<void(const std::string& workingFolder)>;
 
   // Starts `exe` (a Windows path, or a Unix path under Wine) in a new temporary working
   // folder that holds Msg.txt with the given bytes, and waits until the program shows its
   // window captioned "Vorelo" and has finished starting up.
   explicit App(const std::string& exe, const MessageFile& messageFile = std::nullopt,
-               Millis startTimeout = Millis{15000});
+               Millis startTimeout = Millis{15000}, const BeforeStart& beforeStart = {});
   // Ends the program if it still runs and removes the working folder.
   ~App();
   App(const App&) = delete;
@@ -118,6 +121,8 @@ class App {
   DWORD processId() const { return processId_; }
   DWORD threadId() const { return threadId_; }
   const std::string& workingFolder() const { return workingFolder_; }
+  // From the moment the program was started to the moment its window was found showing.
+  Millis startupTime() const { return startupTime_; }
 
   bool running() const;
   // The exit code once the program has ended.
@@ -192,6 +197,7 @@ class App {
   DWORD processId_ = 0;
   DWORD threadId_ = 0;
   HWND window_ = nullptr;
+  Millis startupTime_{0};
 };
 
 }  // namespace vorelo::e2e

@@ -181,18 +181,15 @@ TEST_F(ListE2E, DeleteRemovesTheSelectedItemAndSelectsTheLastOneLeft) {
   launch("a,b,c");
   app->pickComboItem(Control::comContent, 0);
   app->clickButton(Control::cmdDel);
-  EXPECT_TRUE(waitFor([&] { return app->comboItems(Control::comContent) == Items{"b", "c"}; }));
   app->sync();
   expectList({"b", "c"}, 1, "c");
 
   app->clickButton(Control::cmdDel);
-  EXPECT_TRUE(waitFor([&] { return app->comboItems(Control::comContent) == Items{"b"}; }));
   app->sync();
   expectList({"b"}, 0, "b");
 
   // The last item goes too: an empty list with nothing selected and nothing shown.
   app->clickButton(Control::cmdDel);
-  EXPECT_TRUE(waitFor([&] { return app->comboItems(Control::comContent).empty(); }));
   app->sync();
   expectList({}, -1, "");
 
@@ -241,9 +238,8 @@ TEST_F(ListE2E, EditingTheListNeverWritesToTheFolder) {
   waitUntilClosed(box);
   app->pickComboItem(Control::comContent, 0);
   app->clickButton(Control::cmdDel);
-  EXPECT_TRUE(waitFor([&] {
-    return app->comboItems(Control::comContent) == Items{"b", "c", "Hello"};
-  }));
+  app->sync();
+  EXPECT_EQ(app->comboItems(Control::comContent), (Items{"b", "c", "Hello"}));
 
   // Nothing is saved on the way out either.
   app->clickButton(Control::cmdExit);

@@ -31,8 +31,8 @@ std::optional<std::string> runUnix(const std::string& commandLine, unsigned time
                       &info)) {
     return std::nullopt;
   }
-  UniqueHandle process(info.hProcess);
-  UniqueHandle thread(info.hThread);
+  // Wine hands back no real handles for a Linux process (the fields hold whatever was there),
+  // so they are neither waited on nor closed.
   if (!waitFor([&] { return GetFileAttributesW(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES; },
                Millis{timeoutMs})) {
     return std::nullopt;
