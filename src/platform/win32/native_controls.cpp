@@ -43,17 +43,25 @@ void NativeCombo::select(int index, std::string_view text) {
   }
   pendingSelection_.reset();
   SendMessageW(hwnd(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  // CB_SETCURSEL shows the item; setting the text again puts the caret at its end, as after
-  // every change the program makes to the field, so typing goes on after it.
-  setText(text);
+  // CB_SETCURSEL already put the item into the field; with a very long item, setting the
+  // same text again would double the cost. Only a field that does not show it is set.
+  const std::wstring w = widen(text);
+  if (static_cast<std::size_t>(GetWindowTextLengthW(hwnd())) != w.size()) {
+    SetWindowTextW(hwnd(), w.c_str());
+  }
+  caretToEnd(w.size());
 }
 
 void NativeCombo::setText(std::string_view text) {
   const std::wstring w = widen(text);
   SetWindowTextW(hwnd(), w.c_str());
-  // The caret goes to the end so the user can go on typing after a correction. The edit takes
-  // the position itself: CB_SETEDITSEL stops at 65,535 characters.
-  const auto end = static_cast<LPARAM>(w.size());
+  caretToEnd(w.size());
+}
+
+void NativeCombo::caretToEnd(std::size_t length) {
+  // As after every change the program makes to the field, the caret goes to the end so the
+  // user can go on typing. The edit takes the position itself: CB_SETEDITSEL stops at 65,535.
+  const auto end = static_cast<LPARAM>(length);
   if (HWND e = edit()) SendMessageW(e, EM_SETSEL, static_cast<WPARAM>(end), end);
 }
 

@@ -49,6 +49,7 @@ class NativeCombo final : public platform::ComboBackend, public NativeControl {
 
  private:
   void onCommand(WORD code) override;
+  void caretToEnd(std::size_t length);
 
   platform::ComboBox* owner_ = nullptr;
   bool redraw_ = true;
