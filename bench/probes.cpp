@@ -62,8 +62,9 @@ TempFolder::TempFolder(const std::optional<std::string>& messageFile)
   UniqueHandle file(CreateFileW((path_ + L"\\Msg.txt").c_str(), GENERIC_WRITE, 0, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  if (!file || !WriteFile(file.get(), messageFile->data(), static_cast<DWORD>(messageFile->size()),
-                          &written, nullptr) ||
+  if (!file ||
+      !WriteFile(file.get(), messageFile->data(), static_cast<DWORD>(messageFile->size()), &written,
+                 nullptr) ||
       written != messageFile->size()) {
     throw DriverError("cannot write Msg.txt");
   }
