@@ -82,14 +82,18 @@ TempFolder::~TempFolder() {
 
 // --- Process -----------------------------------------------------------------------------
 
-Process::Process(const std::wstring& exe, const std::wstring& arguments,
-                 const std::wstring& folder) {
+Process::Process(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder,
+                 std::optional<WORD> show) {
   std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
   const double firstTry = nowMs();
   DWORD error = 0;
   for (;;) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (show) {
+      startup.dwFlags = STARTF_USESHOWWINDOW;
+      startup.wShowWindow = *show;
+    }
     PROCESS_INFORMATION info{};
     startedAt_ = nowMs();
     if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,

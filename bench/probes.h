@@ -35,10 +35,12 @@ class TempFolder {
 // A program this process started. Ended (and waited for) when this goes away.
 class Process {
  public:
-  // Starts `exe` (a Windows path) with `arguments` in `folder`. Wine sometimes refuses to
+  // Starts `exe` (a Windows path) with `arguments` in `folder`, its first window shown as
+  // `show` says (SW_..., or as the program likes when nothing). Wine sometimes refuses to
   // start a program right after another copy ended, so a refused start is retried for up to
   // 2 s. Throws e2e::DriverError when it still does not start.
-  Process(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder);
+  Process(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder,
+          std::optional<WORD> show = std::nullopt);
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;

@@ -131,7 +131,7 @@ class Win32Harness final : public Harness {
 
  private:
   HWND create(app::Kind kind, bool startsGroup) {
-    return win32::createControlWindow(host_, kind, nextId_++, L"x", startsGroup);
+    return win32::createControlWindow(host_, kind, nextId_++, L"x", startsGroup, RECT{0, 0, 0, 0});
   }
   NativeButton& button(app::Kind kind, bool startsGroup) {
     auto& b = buttons_.emplace_back(std::make_unique<NativeButton>());

@@ -36,7 +36,7 @@ std::size_t slot(Control c) {
 }  // namespace
 
 HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
-                         bool startsGroup) {
+                         bool startsGroup, const RECT& rect) {
   const wchar_t* cls = WC_BUTTONW;
   DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
   // Every control starts a group of its own except the second option button, so the arrow
@@ -69,7 +69,8 @@ HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring
       style |= SS_LEFT | SS_NOPREFIX;
       break;
   }
-  HWND w = CreateWindowExW(0, cls, caption.c_str(), style, 0, 0, 0, 0, parent,
+  HWND w = CreateWindowExW(0, cls, caption.c_str(), style, rect.left, rect.top,
+                           rect.right - rect.left, rect.bottom - rect.top, parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleW(nullptr), nullptr);
   // No length limit: a message may be longer than the edit's default 30,000 characters.
@@ -92,11 +93,7 @@ bool MainFrame::create(int showCommand) {
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &MainFrame::windowProc;
   wc.hInstance = instance_;
-  wc.hIcon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_IDLE), IMAGE_ICON, 0, 0,
-                                           LR_DEFAULTSIZE | LR_SHARED));
-  wc.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_IDLE), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  // No class icon: the start-up procedure sets the window's icon before it is first shown.
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpszClassName = kClassName;
@@ -107,8 +104,11 @@ bool MainFrame::create(int showCommand) {
     return false;
   }
   dpi_ = dpiForWindow(hwnd_);
+  setFont();
   createControls();
-  applyDpi(dpi_, nullptr);
+  fitCombos();
+  placeStatusPanels();
+  placeWindow(nullptr);
   tmrWatch_ = std::make_unique<NativeTimer>(hwnd_);
   tmrSend_ = std::make_unique<NativeTimer>(hwnd_);
 
@@ -118,6 +118,8 @@ bool MainFrame::create(int showCommand) {
   ShowWindow(hwnd_, showCommand);
   UpdateWindow(hwnd_);
   restoreFocus();
+  // The tool tips are not needed before the pointer can reach the status bar.
+  createTips();
   return true;
 }
 
@@ -130,9 +132,11 @@ void MainFrame::createControls() {
             [](const auto* a, const auto* b) { return a->tabIndex < b->tabIndex; });
 
   for (const app::ControlSpec* s : order) {
+    // Created in place and in the window's font, so nothing is laid out twice.
     HWND w = createControlWindow(hwnd_, s->kind, app::controlId(s->control), widen(s->caption),
-                                 s->control != Control::optSend0);
+                                 s->control != Control::optSend0, controlRect(*s));
     if (w == nullptr) throw std::runtime_error("cannot create a control");
+    SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     windows_[slot(s->control)] = w;
     if (s->kind == Kind::Combo) {
       auto combo = std::make_unique<NativeCombo>();
@@ -150,110 +154,134 @@ void MainFrame::createControls() {
     SetWindowPos(child(frame), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 
+  // The panels must exist before their texts can be set.
+  HWND status = child(Control::stbStatus);
+  int edges[2] = {1, 2};
+  SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+  for (int i = 0; i < 2; ++i) {
+    const std::wstring text = widen(app::kStatusPanelTexts[i]);
+    SendMessageW(status, SB_SETTEXTW, static_cast<WPARAM>(i),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+  }
+}
+
+void MainFrame::createTips() {
   HWND status = child(Control::stbStatus);
   tips_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr));
-  // The panels must exist before their texts can be set; applyDpi sizes them again later.
-  int edges[2] = {1, 2};
-  SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+  if (!tips_) return;
   for (int i = 0; i < 2; ++i) {
     std::wstring text = widen(app::kStatusPanelTexts[i]);
-    SendMessageW(status, SB_SETTEXTW, static_cast<WPARAM>(i),
-                 reinterpret_cast<LPARAM>(text.c_str()));
-    if (!tips_) continue;
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_SUBCLASS;
     tool.hwnd = status;
     tool.uId = static_cast<UINT_PTR>(i + 1);
     tool.lpszText = text.data();
+    SendMessageW(status, SB_GETRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool.rect));
     SendMessageW(tips_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
 }
 
-void MainFrame::applyDpi(UINT dpi, const RECT* suggested) {
-  dpi_ = dpi;
-  LOGFONTW lf = messageFontForDpi(dpi);
+RECT MainFrame::controlRect(const app::ControlSpec& s) const {
+  const app::PixelRect r = app::pixelRect(s, static_cast<int>(dpi_));
+  // A combo box's window height includes its drop-down list.
+  const int extra = s.kind == Kind::Combo ? px(2400, dpi_) : 0;
+  return {r.left, r.top, r.right, r.bottom + extra};
+}
+
+void MainFrame::setFont() {
+  LOGFONTW lf = messageFontForDpi(dpi_);
   UniqueFont font(CreateFontIndirectW(&lf));
-  for (HWND w : windows_) SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+  for (HWND w : windows_) {
+    if (w != nullptr) SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+  }
   // The old font outlives the controls' use of it: it is replaced only after they switched.
   font_ = std::move(font);
+}
 
+void MainFrame::fitCombos() {
+  // The closed box takes its height from the selection field, which is sized until the box is
+  // as tall as the layout says.
   for (const app::ControlSpec& s : app::kLayout) {
-    const app::PixelRect r = app::pixelRect(s, static_cast<int>(dpi));
+    if (s.kind != Kind::Combo) continue;
+    const int wanted = app::pixelRect(s, static_cast<int>(dpi_)).height();
     HWND w = child(s.control);
-    if (s.kind != Kind::Combo) {
-      MoveWindow(w, r.left, r.top, r.width(), r.height(), FALSE);
-      continue;
-    }
-    // A combo box's window height includes its drop-down list; the closed box takes its
-    // height from the selection field, which is sized until the box is as tall as the layout.
-    MoveWindow(w, r.left, r.top, r.width(), r.height() + px(2400, dpi), FALSE);
     for (int attempt = 0; attempt < 3; ++attempt) {
       RECT closed{};
       GetWindowRect(w, &closed);
-      const int delta = r.height() - (closed.bottom - closed.top);
+      const int delta = wanted - (closed.bottom - closed.top);
       if (delta == 0) break;
       const LRESULT field = SendMessageW(w, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
       if (field == CB_ERR || field + delta <= 0) break;
       SendMessageW(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field + delta);
     }
   }
+}
 
+void MainFrame::placeStatusPanels() {
   HWND status = child(Control::stbStatus);
-  int edges[2] = {px(app::kStatusPanelWidths[0], dpi),
-                  px(app::kStatusPanelWidths[0] + app::kStatusPanelWidths[1], dpi)};
+  int edges[2] = {px(app::kStatusPanelWidths[0], dpi_),
+                  px(app::kStatusPanelWidths[0] + app::kStatusPanelWidths[1], dpi_)};
   SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
-  if (tips_) {
-    for (int i = 0; i < 2; ++i) {
-      TOOLINFOW tool{};
-      tool.cbSize = sizeof(tool);
-      tool.hwnd = status;
-      tool.uId = static_cast<UINT_PTR>(i + 1);
-      SendMessageW(status, SB_GETRECT, static_cast<WPARAM>(i),
-                   reinterpret_cast<LPARAM>(&tool.rect));
-      SendMessageW(tips_.get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
+  if (!tips_) return;
+  for (int i = 0; i < 2; ++i) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = status;
+    tool.uId = static_cast<UINT_PTR>(i + 1);
+    SendMessageW(status, SB_GETRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool.rect));
+    SendMessageW(tips_.get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
   }
+}
 
-  const SIZE size = windowSizeForClient(px(app::kClientWidthTwips, dpi),
-                                        px(app::kClientHeightTwips, dpi), kStyle, kExStyle, dpi);
+void MainFrame::placeWindow(const RECT* suggested) {
+  const SIZE size = windowSizeForClient(px(app::kClientWidthTwips, dpi_),
+                                        px(app::kClientHeightTwips, dpi_), kStyle, kExStyle, dpi_);
   if (suggested != nullptr) {
     SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, size.cx, size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-  } else {
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT& work = monitor.rcWork;
-    const int x = work.left + std::max(0L, (work.right - work.left - size.cx) / 2);
-    const int y = work.top + std::max(0L, (work.bottom - work.top - size.cy) / 2);
-    SetWindowPos(hwnd_, nullptr, x, y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    return;
   }
-  loadIcons();
+  // Centred on the work area of its monitor.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  const int x = work.left + std::max(0L, (work.right - work.left - size.cx) / 2);
+  const int y = work.top + std::max(0L, (work.bottom - work.top - size.cy) / 2);
+  SetWindowPos(hwnd_, nullptr, x, y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainFrame::applyDpi(UINT dpi, const RECT* suggested) {
+  dpi_ = dpi;
+  setFont();
+  for (const app::ControlSpec& s : app::kLayout) {
+    const RECT r = controlRect(s);
+    MoveWindow(child(s.control), r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+  }
+  fitCombos();
+  placeStatusPanels();
+  placeWindow(suggested);
+  // Icons are drawn for the new size when next needed; the one showing is replaced now.
+  bigIcons_ = {};
+  smallIcons_ = {};
+  shownIcon_.reset();
+  setIcon(icon_);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void MainFrame::loadIcons() {
-  const int ids[2] = {IDI_IDLE, IDI_SEND};
-  std::array<UniqueIcon, 2> big;
-  std::array<UniqueIcon, 2> small;
-  for (std::size_t i = 0; i < 2; ++i) {
-    const LPCWSTR name = MAKEINTRESOURCEW(ids[i]);
-    big[i].reset(
-        static_cast<HICON>(LoadImageW(instance_, name, IMAGE_ICON, metricForDpi(SM_CXICON, dpi_),
-                                      metricForDpi(SM_CYICON, dpi_), LR_DEFAULTCOLOR)));
-    small[i].reset(
-        static_cast<HICON>(LoadImageW(instance_, name, IMAGE_ICON, metricForDpi(SM_CXSMICON, dpi_),
-                                      metricForDpi(SM_CYSMICON, dpi_), LR_DEFAULTCOLOR)));
+HICON MainFrame::iconImage(platform::Icon icon, bool big) {
+  const std::size_t i = icon == platform::Icon::Idle ? 0 : 1;
+  UniqueIcon& slot = big ? bigIcons_[i] : smallIcons_[i];
+  if (!slot) {
+    const int id = icon == platform::Icon::Idle ? IDI_IDLE : IDI_SEND;
+    const int size = metricForDpi(big ? SM_CXICON : SM_CXSMICON, dpi_);
+    slot.reset(static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
   }
-  const std::size_t current = icon_ == platform::Icon::Idle ? 0 : 1;
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big[current].get()));
-  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small[current].get()));
-  // The window no longer uses the old icons, so they can go.
-  bigIcons_ = std::move(big);
-  smallIcons_ = std::move(small);
+  return slot.get();
 }
 
 HWND MainFrame::child(Control control) const {
@@ -366,9 +394,11 @@ void MainFrame::setCaption(std::string_view text) {
 
 void MainFrame::setIcon(platform::Icon icon) {
   icon_ = icon;
-  const std::size_t i = icon == platform::Icon::Idle ? 0 : 1;
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcons_[i].get()));
-  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcons_[i].get()));
+  if (shownIcon_ == icon) return;
+  // Loaded when first shown: a window that never sends never loads the sending picture.
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconImage(icon, true)));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconImage(icon, false)));
+  shownIcon_ = icon;
 }
 
 void MainFrame::setState(platform::WindowState state) {

@@ -60,8 +60,14 @@ class MainFrame final : public app::Toolkit,
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void createControls();
+  void createTips();
+  RECT controlRect(const app::ControlSpec& spec) const;
+  void setFont();
+  void fitCombos();
+  void placeStatusPanels();
+  void placeWindow(const RECT* suggested);
   void applyDpi(UINT dpi, const RECT* suggested);
-  void loadIcons();
+  HICON iconImage(platform::Icon icon, bool big);
   HWND child(app::Control control) const;
   void restoreFocus();
 
@@ -72,6 +78,7 @@ class MainFrame final : public app::Toolkit,
   std::array<UniqueIcon, 2> bigIcons_;
   std::array<UniqueIcon, 2> smallIcons_;
   platform::Icon icon_ = platform::Icon::Idle;
+  std::optional<platform::Icon> shownIcon_;
   UniqueWindow tips_;
   HWND lastFocus_ = nullptr;
   std::map<app::Control, std::unique_ptr<NativeCombo>> combos_;
@@ -84,7 +91,7 @@ class MainFrame final : public app::Toolkit,
 
 // Creates one child control of the kind given, styled as the main window uses it.
 HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
-                         bool startsGroup);
+                         bool startsGroup, const RECT& rect);
 
 // Shows the modal input box; returns "" when the user cancels.
 std::wstring runInputBox(HWND owner, const std::wstring& title, const std::wstring& prompt,
