@@ -17,11 +17,6 @@ namespace {
 
 using app::Control;
 
-std::string vorelo() {
-  if (auto exe = environment("VORELO_EXE")) return *exe;
-  return siblingProgram("vorelo.exe");
-}
-
 // Replaces the text of a time field as a person would: select all, then type.
 void setField(App& app, Control c, std::string_view text) {
   SendMessageW(app.comboEdit(c), EM_SETSEL, 0, -1);
@@ -33,7 +28,7 @@ class EngineE2E : public ::testing::Test {
   // The receiver comes first and Vorelo second, so minimising Vorelo hands the focus back to it.
   void launch(const App::MessageFile& msg, std::string_view interval = "1") {
     receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"));
-    app = std::make_unique<App>(vorelo(), msg);
+    app = std::make_unique<App>(programUnderTest(), msg);
     setField(*app, Control::comInterval, interval);
   }
   // 开始, then the receiver must hold the focus again for the keystrokes to land there.

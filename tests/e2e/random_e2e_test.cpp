@@ -45,8 +45,7 @@ bool closeBoxes(App& app, std::mt19937& rng) {
 TEST(RandomUseE2E, ThreeHundredActionsOnTheRealWindow) {
   std::mt19937 rng(7);
   Receiver receiver(siblingProgram("receiver.exe"));
-  App app(environment("VORELO_EXE").value_or(siblingProgram("vorelo.exe")),
-          std::string("one,two,{bad,\"x,y\""));
+  App app(programUnderTest(), std::string("one,two,{bad,\"x,y\""));
   const char* const texts[] = {"1", "5", "0", "45", "x", "2.5", ".", "9", "7"};
   int actions = 0;
   for (int step = 0; step < 300; ++step) {

@@ -36,29 +36,8 @@ using vorelo::e2e::Rect;
 using vorelo::e2e::waitFor;
 using Items = std::vector<std::string>;
 
-// The first argument that is not a Google Test flag, else VORELO_EXE.
-std::string findProgram() {
-  int count = 0;
-  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::string found;
-  for (int i = 1; args && i < count && found.empty(); ++i) {
-    const std::wstring_view arg = args[i];
-    const bool flag = arg.starts_with(L"--gtest_") || arg.starts_with(L"-gtest_") ||
-                      arg.starts_with(L"/gtest_") || arg == L"--help" || arg == L"-h" ||
-                      arg == L"-?" || arg == L"/?";
-    if (!flag) found = vorelo::e2e::narrow(arg);
-  }
-  LocalFree(args);
-  if (found.empty()) found = vorelo::e2e::environment("VORELO_EXE").value_or("");
-  return found;
-}
-
 const std::string& program() {
-  static const std::string path = findProgram();
-  if (path.empty()) {
-    throw vorelo::e2e::DriverError(
-        "no program to test: pass the path of vorelo.exe or set VORELO_EXE");
-  }
+  static const std::string path = vorelo::e2e::programUnderTest();
   return path;
 }
 
