@@ -95,8 +95,10 @@ void MainWindow::tmrSend_Timer() {
                     engine::describe(*keys.error));
     return;
   }
-  const engine::ParseResult submit =
-      engine::parseKeyString(SubmitMode == 0 ? kSubmitEnter : kSubmitCtrlEnter);
+  // The two submit keys never change: they are read once.
+  static const engine::ParseResult enter = engine::parseKeyString(kSubmitEnter);
+  static const engine::ParseResult ctrlEnter = engine::parseKeyString(kSubmitCtrlEnter);
+  const engine::ParseResult& submit = SubmitMode == 0 ? enter : ctrlEnter;
   // A refused batch (a locked screen, say) does not stop the run or the budget: the user may
   // have left the computer to power off at the end.
   toolkit.system().sendKeys(keys.actions);
