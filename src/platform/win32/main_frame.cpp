@@ -208,14 +208,16 @@ void MainFrame::fitCombos() {
     if (s.kind != Kind::Combo) continue;
     const int wanted = app::pixelRect(s, static_cast<int>(dpi_)).height();
     HWND w = child(s.control);
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // Corrections build on the height last asked for, not on what CB_GETITEMHEIGHT reports:
+    // Wine adds two pixels to the height it is given, so the two do not round-trip.
+    LRESULT asked = SendMessageW(w, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    for (int attempt = 0; attempt < 4 && asked != CB_ERR; ++attempt) {
       RECT closed{};
       GetWindowRect(w, &closed);
       const int delta = wanted - (closed.bottom - closed.top);
-      if (delta == 0) break;
-      const LRESULT field = SendMessageW(w, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-      if (field == CB_ERR || field + delta <= 0) break;
-      SendMessageW(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field + delta);
+      if (delta == 0 || asked + delta <= 0) break;
+      asked += delta;
+      SendMessageW(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), asked);
     }
   }
 }
