@@ -11,6 +11,7 @@
 
 #include "e2e/driver.h"
 #include "e2e/receiver_client.h"
+#include "e2e/shared_app.h"
 
 namespace vorelo::e2e {
 namespace {
@@ -53,33 +54,19 @@ void PrintTo(const TypingCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-class Typing : public testing::TestWithParam<TypingCase> {
+// One copy of the program for all cases: each starts by selecting the whole field, so what
+// an earlier case left there is replaced.
+class Typing : public SharedApp<Typing, testing::TestWithParam<TypingCase>> {
  protected:
-  // One copy of the program for all cases: each starts by selecting the whole field, so what
-  // an earlier case left there is replaced.
-  static void SetUpTestSuite() {
-    try {
-      app_ = std::make_unique<App>(programUnderTest(), std::string("a"));
-    } catch (const std::exception& error) {
-      startError_ = error.what();
-    }
-  }
-  static void TearDownTestSuite() { app_.reset(); }
-  void SetUp() override {
-    if (!app_) GTEST_FAIL() << "the program did not start: " << startError_;
-    if (!app_->running()) GTEST_FAIL() << "the program has ended";
-  }
-
-  static inline std::unique_ptr<App> app_;
-  static inline std::string startError_;
+  static void SetUpTestSuite() { startShared("a"); }
 };
 
 TEST_P(Typing, FieldIsCorrectedAfterEveryKeystroke) {
   const TypingCase& c = GetParam();
-  EXPECT_EQ(typeKeys(*app_, c.field, c.keys), c.shown);
+  EXPECT_EQ(typeKeys(app(), c.field, c.keys), c.shown);
   // Nothing comes later to change the field again.
-  app_->sync();
-  EXPECT_EQ(app_->comboEditText(c.field), c.shown.back());
+  app().sync();
+  EXPECT_EQ(app().comboEditText(c.field), c.shown.back());
 }
 
 constexpr Control kInterval = Control::comInterval;

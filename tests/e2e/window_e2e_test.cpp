@@ -22,7 +22,8 @@
 #include <vector>
 
 #include "app/layout.h"
-#include "driver.h"
+#include "e2e/driver.h"
+#include "e2e/shared_app.h"
 
 namespace {
 
@@ -90,28 +91,10 @@ std::string describe(const std::vector<HWND>& windows) {
 // --- the window right after start-up --------------------------------------------------------
 
 // One copy of the program shared by tests that only look at it.
-class StartedWindow : public testing::Test {
+class StartedWindow : public vorelo::e2e::SharedApp<StartedWindow> {
  protected:
-  static void SetUpTestSuite() {
-    try {
-      app_ = std::make_unique<App>(program(), std::string("你好,世界\r\n"));
-    } catch (const std::exception& error) {
-      startError_ = error.what();
-    }
-  }
-  static void TearDownTestSuite() { app_.reset(); }
-
-  void SetUp() override {
-    if (!app_) GTEST_FAIL() << "the program did not start: " << startError_;
-    if (!app_->running()) GTEST_FAIL() << "the program has ended";
-  }
-
-  static App& app() { return *app_; }
-  static int dpi() { return dpiOf(app_->window()); }
-
- private:
-  static inline std::unique_ptr<App> app_;
-  static inline std::string startError_;
+  static void SetUpTestSuite() { startShared("你好,世界\r\n"); }
+  static int dpi() { return dpiOf(app().window()); }
 };
 
 TEST_F(StartedWindow, HasTheTitleAndTheClientAreaSize) {
