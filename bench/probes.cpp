@@ -221,15 +221,7 @@ const std::vector<KeyMessage>& ReceiverWindow::messages() {
        end = partialLine_.find('\n', start)) {
     const std::string line = partialLine_.substr(start, end - start);
     start = end + 1;
-    KeyMessage m;
-    char kind[8] = {};
-    char mods[4] = {};
-    if (std::sscanf(line.c_str(), "%lf %7s %x %3s", &m.ms, kind, &m.code, mods) != 4) continue;
-    m.kind = kind;
-    m.ctrl = mods[0] == 'C';
-    m.shift = mods[1] == 'S';
-    m.alt = mods[2] == 'A';
-    messages_.push_back(std::move(m));
+    if (auto m = e2e::parseKeyMessage(line)) messages_.push_back(std::move(*m));
   }
   partialLine_.erase(0, start);
   return messages_;

@@ -99,17 +99,23 @@ std::vector<KeyMessage> Receiver::messages() const {
   std::istringstream lines(content);
   std::string line;
   while (std::getline(lines, line)) {
-    KeyMessage m;
-    char kind[8] = {};
-    char mods[4] = {};
-    if (std::sscanf(line.c_str(), "%lf %7s %x %3s", &m.ms, kind, &m.code, mods) != 4) continue;
-    m.kind = kind;
-    m.ctrl = mods[0] == 'C';
-    m.shift = mods[1] == 'S';
-    m.alt = mods[2] == 'A';
-    out.push_back(m);
+    if (auto m = parseKeyMessage(line)) out.push_back(std::move(*m));
   }
   return out;
+}
+
+std::optional<KeyMessage> parseKeyMessage(const std::string& line) {
+  KeyMessage m;
+  char kind[8] = {};
+  char mods[4] = {};
+  if (std::sscanf(line.c_str(), "%lf %7s %x %3s", &m.ms, kind, &m.code, mods) != 4) {
+    return std::nullopt;
+  }
+  m.kind = kind;
+  m.ctrl = mods[0] == 'C';
+  m.shift = mods[1] == 'S';
+  m.alt = mods[2] == 'A';
+  return m;
 }
 
 std::string Receiver::typed() const {

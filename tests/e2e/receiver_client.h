@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct KeyMessage {
   bool shift = false;
   bool alt = false;
 };
+
+// One line of the receiver's log, or nothing for a line that is not one.
+std::optional<KeyMessage> parseKeyMessage(const std::string& line);
 
 class Receiver {
  public:
