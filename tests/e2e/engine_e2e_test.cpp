@@ -101,14 +101,14 @@ TEST_F(EngineE2E, MessagesComeOnePeriodApartStartingOnePeriodAfterBegin) {
   ASSERT_TRUE(waitForSubmits(4));
   stop();
   const auto times = receiver->submitTimes();
-  // A message arrives within a few tens of milliseconds of its tick on an idle machine; the
-  // bounds leave room for a busy one without letting an immediate first tick pass.
-  EXPECT_GT(times[0] - started, 900.0);
-  EXPECT_LT(times[0] - started, 1400.0);
-  for (std::size_t i = 1; i < 4; ++i) {
-    EXPECT_GT(times[i] - times[i - 1], 700.0) << i;
-    EXPECT_LT(times[i] - times[i - 1], 1300.0) << i;
-  }
+  // A message arrives within a few tens of milliseconds of its tick on an idle machine. Nothing
+  // may come early or twice; a busy machine may hold one back, so the period is judged over the
+  // whole run, where such a delay is shared by four periods.
+  EXPECT_GT(times[0] - started, 900.0) << "the first message waits one period";
+  for (std::size_t i = 1; i < 4; ++i) EXPECT_GT(times[i] - times[i - 1], 500.0) << i;
+  const double period = (times[3] - started) / 4;
+  EXPECT_GT(period, 950.0);
+  EXPECT_LT(period, 1300.0);
 }
 
 TEST_F(EngineE2E, WhileSendingTheWindowIsMinimisedGreenAndLocked) {

@@ -126,13 +126,12 @@ TEST(TypedInterval, SpacesTheMessagesOfARun) {
   app.clickButton(Control::cmdStop);
 
   const auto times = receiver.submitTimes();
-  EXPECT_GT(times[1] - times[0], 2000.0);
-  EXPECT_LT(times[1] - times[0], 3200.0);
-  // Over both periods since 开始 the delivery delays average out, and the period tells 2.5 s
-  // apart from a value cut or rounded to whole seconds.
+  EXPECT_GT(times[1] - times[0], 1500.0) << "one message per tick";
+  // Over both periods since 开始 a late delivery is shared, and the period still tells 2.5 s
+  // apart from a value cut or rounded to whole seconds (2 s or 3 s).
   const double period = (times[1] - begun) / 2;
-  EXPECT_GT(period, 2250.0);
-  EXPECT_LT(period, 2800.0);
+  EXPECT_GT(period, 2300.0);
+  EXPECT_LT(period, 2950.0);
 }
 
 }  // namespace
