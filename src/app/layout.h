@@ -32,7 +32,7 @@ inline constexpr std::size_t kControlCount = 18;
 
 enum class Kind : uint8_t { StatusBar, Button, Frame, Combo, CheckBox, Option, Label };
 
-struct ControlSpec {
+struct ControlEntry {
   Control control;
   std::string_view name;
   Kind kind;
@@ -54,7 +54,7 @@ inline constexpr int kClientHeightTwips = 4455;
 using C = Control;
 using K = Kind;
 // clang-format off
-inline constexpr std::array<ControlSpec, kControlCount> kLayout{{
+inline constexpr std::array<ControlEntry, kControlCount> kLayout{{
     {C::stbStatus,    "stbStatus",    K::StatusBar, C::stbStatus,  "",                  0,    4155, 4995, 300,  17},
     {C::cmdBegin,     "cmdBegin",     K::Button,    C::cmdBegin,   "开始",              600,  3720, 975,  375,  10},
     {C::cmdStop,      "cmdStop",      K::Button,    C::cmdStop,    "停止",              2040, 3720, 975,  375,  9},
@@ -76,7 +76,7 @@ inline constexpr std::array<ControlSpec, kControlCount> kLayout{{
 }};
 // clang-format on
 
-constexpr const ControlSpec& spec(Control c) {
+constexpr const ControlEntry& entry(Control c) {
   return kLayout[static_cast<std::size_t>(c)];
 }
 
@@ -100,12 +100,12 @@ struct PixelRect {
 // A control's rectangle in the window's client area. Each edge is rounded on its own
 // (right = pixels(left + width), never pixels(left) + pixels(width)), so neighbours keep
 // their gaps at every DPI.
-constexpr PixelRect pixelRect(const ControlSpec& c, int dpi) {
+constexpr PixelRect pixelRect(const ControlEntry& c, int dpi) {
   int left = c.left;
   int top = c.top;
   if (c.container != c.control) {
-    left += spec(c.container).left;
-    top += spec(c.container).top;
+    left += entry(c.container).left;
+    top += entry(c.container).top;
   }
   return {twipsToPixels(left, dpi), twipsToPixels(top, dpi), twipsToPixels(left + c.width, dpi),
           twipsToPixels(top + c.height, dpi)};

@@ -1,6 +1,7 @@
-// frmMain: the program's only window and the owner of all its state. Its event procedures
-// keep the names the program has always used; each is defined in the folder of the part of
-// the program it belongs to (messages/, settings/, engine/).
+// frmMain: the program's only window and the owner of all its state. Its event procedures are
+// named after the control that raises them and the event; they are defined in the files named
+// after what they do (start-up and exit, list editing, send settings, sending, the F12 watcher)
+// and call the pure logic of messages/, settings/ and engine/.
 #pragma once
 
 #include <array>
@@ -11,39 +12,35 @@
 
 namespace vorelo::app {
 
-// A 16-bit boolean as the window's variables store it: true is -1.
-using Bool16 = int16_t;
-inline constexpr Bool16 kTrue16 = -1;
-inline constexpr Bool16 kFalse16 = 0;
-
 class MainWindow {
  public:
   explicit MainWindow(Toolkit& toolkit);
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Runs once, after the controls exist and before the window is first shown.
+  // Start-up and exit (startup_exit.cpp). Form_Load runs once, after the controls exist and
+  // before the window is first shown.
   void Form_Load();
-
-  // Main window (app/)
   void cmdExit_Click();
 
-  // Message list (messages/)
+  // List editing (list_editing.cpp)
   void LoadMessageFile();
   void cmdAdd_Click();
   void cmdDel_Click();
 
-  // Send settings (settings/)
+  // Send settings (send_settings.cpp)
   void comInterval_Click();
   void comInterval_Change();
   void comTotalTime_Click();
   void comTotalTime_Change();
   void optSend_Click(int index);
 
-  // Sending engine (engine/)
+  // Sending (sending.cpp)
   void cmdBegin_Click();
   void cmdStop_Click();
   void tmrSend_Timer();
+
+  // The F12 watcher (hotkey_watch.cpp)
   void tmrWatch_Timer();
 
   Toolkit& toolkit;
@@ -63,11 +60,12 @@ class MainWindow {
   platform::ComboBox comInterval;
   platform::ComboBox comTotalTime;
 
-  // The window-level variables, in their historical widths.
+  // The window-level variables. Their widths change results: the period is a 32-bit float,
+  // the budget a double, the cycle position a 16-bit count like the list's.
   float SendIntervalMs = 0;
   int16_t SubmitMode = 0;
   int16_t CycleIndex = 0;
-  Bool16 HotkeyStartsNext = kFalse16;
+  bool HotkeyStartsNext = false;
   double RemainingMs = 0;
 
  private:

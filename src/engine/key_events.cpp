@@ -1,6 +1,9 @@
 #include "engine/key_events.h"
 
 #include <algorithm>
+#include <string>
+
+#include "base/utf.h"
 
 namespace vorelo::engine {
 
@@ -33,19 +36,13 @@ void tap(std::vector<KeyEvent>& out, uint16_t key) {
   release(out, key);
 }
 
+// A character outside the Basic Multilingual Plane goes as its surrogate pair.
 void unicodeTap(std::vector<KeyEvent>& out, char32_t ch) {
-  auto unit = [&out](uint16_t u) {
+  std::u16string units;
+  utf::appendUtf16(units, ch);
+  for (const char16_t u : units) {
     out.push_back({0, u, false, true});
     out.push_back({0, u, true, true});
-  };
-  if (ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) ch = 0xFFFD;
-  if (ch >= 0x10000) {
-    const char32_t v = ch - 0x10000;
-    // A character outside the Basic Multilingual Plane goes as its surrogate pair.
-    unit(static_cast<uint16_t>(0xD800 + (v >> 10)));
-    unit(static_cast<uint16_t>(0xDC00 + (v & 0x3FF)));
-  } else {
-    unit(static_cast<uint16_t>(ch));
   }
 }
 

@@ -2,75 +2,10 @@
 
 #include <utility>
 
+#include "base/utf.h"
+
 namespace vorelo::engine {
 namespace {
-
-constexpr char32_t kReplacementChar = 0xFFFD;
-
-struct Decoded {
-  char32_t cp;
-  std::size_t length;  // bytes consumed, at least 1
-};
-
-// Decodes the code point starting at s[i] (i < s.size()). A malformed sequence yields U+FFFD and
-// consumes its longest valid prefix, so an ASCII byte is never swallowed by a broken sequence
-// before it.
-Decoded decodeAt(std::string_view s, std::size_t i) {
-  const auto byteAt = [s](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char lead = byteAt(i);
-  if (lead < 0x80) return {lead, 1};
-
-  std::size_t needed = 0;
-  char32_t cp = 0;
-  unsigned char lo = 0x80;
-  unsigned char hi = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    needed = 1;
-    cp = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    needed = 2;
-    cp = lead & 0x0Fu;
-    if (lead == 0xE0) lo = 0xA0;  // overlong
-    if (lead == 0xED) hi = 0x9F;  // surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    needed = 3;
-    cp = lead & 0x07u;
-    if (lead == 0xF0) lo = 0x90;  // overlong
-    if (lead == 0xF4) hi = 0x8F;  // above U+10FFFF
-  } else {
-    return {kReplacementChar, 1};
-  }
-
-  std::size_t length = 1;
-  for (; needed > 0; --needed) {
-    if (i + length >= s.size()) return {kReplacementChar, length};
-    const unsigned char b = byteAt(i + length);
-    if (b < lo || b > hi) return {kReplacementChar, length};
-    cp = (cp << 6) | (b & 0x3Fu);
-    lo = 0x80;
-    hi = 0xBF;
-    ++length;
-  }
-  return {cp, length};
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // The offending text as it should appear in an error message: valid UTF-8, control characters
 // shown as blanks, and long pieces clipped.
@@ -83,9 +18,8 @@ std::string printable(std::string_view raw) {
       out += "\xE2\x80\xA6";  // …
       break;
     }
-    const Decoded d = decodeAt(raw, i);
-    appendUtf8(out, (d.cp < 0x20 || d.cp == 0x7F) ? U' ' : d.cp);
-    i += d.length;
+    const char32_t cp = utf::nextCodePoint(raw, i).value;
+    utf::appendUtf8(out, (cp < 0x20 || cp == 0x7F) ? U' ' : cp);
     ++chars;
   }
   return out;
@@ -182,7 +116,7 @@ std::pair<std::size_t, std::size_t> locate(std::string_view s, std::size_t offse
       ++line;
       column = 1;
     } else {
-      i += decodeAt(s, i).length;
+      utf::nextCodePoint(s, i);
       ++column;
     }
   }
@@ -261,9 +195,7 @@ class Parser {
       case '}':
         return fail(ParseErrorKind::UnmatchedCloseBrace, at, "}");
       default: {
-        const Decoded d = decodeAt(text_, at);
-        pos_ += d.length;
-        emitKey(character(d.cp), 1);
+        emitKey(character(utf::nextCodePoint(text_, pos_).value), 1);
         return true;
       }
     }
@@ -313,9 +245,10 @@ class Parser {
   bool braced(std::size_t at) {
     const std::size_t name_begin = at + 1;
     if (name_begin >= text_.size()) return fail(ParseErrorKind::UnclosedBrace, at, "{");
-    const Decoded first = decodeAt(text_, name_begin);
-    std::size_t name_end = name_begin + first.length;
-    if (first.cp == U'}' && text_.find('}', name_end) == std::string_view::npos) {
+    std::size_t name_end = name_begin;
+    const char32_t first = utf::nextCodePoint(text_, name_end).value;
+    const std::size_t first_length = name_end - name_begin;
+    if (first == U'}' && text_.find('}', name_end) == std::string_view::npos) {
       return fail(ParseErrorKind::UnknownKeyName, at, "{}");
     }
     while (name_end < text_.size() && text_[name_end] != '}' && text_[name_end] != ' ') {
@@ -333,10 +266,10 @@ class Parser {
 
     const std::string_view name = text_.substr(name_begin, name_end - name_begin);
     KeyAction action = KeyAction::text(0);
-    if (name.size() == first.length) {
-      action = first.cp == U'\t'                          ? KeyAction::tap(Key::Tab)
-               : (first.cp == U'\r' || first.cp == U'\n') ? KeyAction::tap(Key::Enter)
-                                                          : character(first.cp);
+    if (name.size() == first_length) {
+      action = first == U'\t'                       ? KeyAction::tap(Key::Tab)
+               : (first == U'\r' || first == U'\n') ? KeyAction::tap(Key::Enter)
+                                                    : character(first);
     } else if (const std::optional<Key> key = lookupKeyName(name)) {
       action = KeyAction::tap(*key);
     } else {

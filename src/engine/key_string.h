@@ -1,6 +1,6 @@
 #pragma once
 
-// Turns a chat message written in the classic SendKeys notation into a flat list of key actions.
+// Turns a chat message written in the key-string notation into a flat list of key actions.
 // This file knows nothing about Windows: the injector maps the actions onto SendInput.
 //
 // Notation:
@@ -13,9 +13,9 @@
 //                      optionally repeated n times (0 to kMaxRepeat, one space before the digits)
 //   [ ]                typed as themselves
 //
-// Repairs over the classic behaviour: counts above kMaxRepeat are rejected instead of typed, a
-// modifier that is already held or has no key to act on is rejected, and a modifier whose key is
-// repeated zero times is never pressed at all (a lone Alt tap would open the menu bar).
+// A count above kMaxRepeat is rejected rather than typed, a modifier that is already held or has
+// no key to act on is rejected, and a modifier whose key is repeated zero times is never pressed
+// at all (a lone Alt tap would open the menu bar).
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "messages/utf.h"
+#include "base/utf.h"
 
 namespace vorelo::messages {
 

@@ -1,5 +1,5 @@
-// Reads the message list file: a text file of comma / line separated fields in the format of the
-// classic BASIC `Input #` statement, stored as UTF-8, UTF-16 or the system ANSI code page.
+// Reads the message file: comma and line separated text fields, a field in double quotation
+// marks may hold commas and line breaks; stored as UTF-8, UTF-16 or the system ANSI code page.
 #pragma once
 
 #include <cstddef>
@@ -8,14 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "messages/list_rules.h"
+
 namespace vorelo::messages {
 
 // Converts bytes in the system's ANSI code page to UTF-8; supplied by the platform layer
 // (MultiByteToWideChar(CP_ACP) on Windows). Tests pass a stand-in.
 using AnsiDecoder = std::function<std::string(std::string_view)>;
-
-// The message list counts its entries in a 16-bit signed number.
-inline constexpr std::size_t kMaxItems = 32767;
 
 // Turns the raw file into valid UTF-8 without a BOM and without NUL characters.
 // A BOM selects UTF-8, UTF-16 LE or UTF-16 BE. Without one, text that is valid UTF-8 and holds

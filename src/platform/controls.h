@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "messages/list_rules.h"
 #include "platform/backend.h"
 
 namespace vorelo::platform {
@@ -41,7 +42,7 @@ class Control {
 class ComboBox : public Control {
  public:
   // The item count is a 16-bit signed number.
-  static constexpr int kMaxItems = 32767;
+  static constexpr int kMaxItems = static_cast<int>(messages::kMaxItems);
 
   explicit ComboBox(ComboBackend& backend);
 

@@ -32,8 +32,9 @@ class System {
   // GetAsyncKeyState: bit 15 set while the key is down, bit 0 when it was pressed since the
   // previous query.
   virtual uint16_t asyncKeyState(int virtualKey) = 0;
-  // Starts `program` from `folder` with the full command line given; the window style is the
-  // classic one (2: minimised with the focus). Returns at once; false when it did not start.
+  // Starts `program` from `folder` with the full command line given; `windowStyle` 2 shows
+  // it minimised with the focus, anything else normally. Returns at once; false when it did not
+  // start.
   virtual bool launch(Folder folder, std::string_view program, std::string_view commandLine,
                       int windowStyle) = 0;
 };

@@ -35,8 +35,8 @@ bool isSpaceOrTab(char c) {
   return c == ' ' || c == '\t';
 }
 
-// Val also drops line breaks.
-bool isValBlank(char c) {
+// The number at the start of the text also skips line breaks.
+bool isLeadingBlank(char c) {
   return isSpaceOrTab(c) || c == '\r' || c == '\n';
 }
 
@@ -53,18 +53,18 @@ int digitValue(char c, int base) {
 }
 
 enum class Mode {
-  kVal,     // blanks ignored anywhere, D exponent allowed
-  kStrict,  // IsNumeric: no blanks inside, E exponent only
+  kLeading,  // the number at the start: blanks ignored anywhere, D exponent allowed
+  kStrict,   // the whole text as one number: no blanks inside, E exponent only
 };
 
 class Cursor {
  public:
-  Cursor(std::string_view text, Mode mode) : text_(text), skipBlanks_(mode == Mode::kVal) {}
+  Cursor(std::string_view text, Mode mode) : text_(text), skipBlanks_(mode == Mode::kLeading) {}
 
   // The next character to read, or '\0' at the end of the text.
   char peek() {
     if (skipBlanks_) {
-      while (pos_ < text_.size() && isValBlank(text_[pos_])) ++pos_;
+      while (pos_ < text_.size() && isLeadingBlank(text_[pos_])) ++pos_;
     }
     return pos_ < text_.size() ? text_[pos_] : '\0';
   }
@@ -153,7 +153,7 @@ Reading readDecimal(Cursor& in, Mode mode) {
   if (!anyDigit) return {};
 
   const char e = in.peek();
-  if (e == 'E' || e == 'e' || (mode == Mode::kVal && (e == 'D' || e == 'd'))) {
+  if (e == 'E' || e == 'e' || (mode == Mode::kLeading && (e == 'D' || e == 'd'))) {
     // An exponent without digits is not part of the number ("1e" is 1), so
     // remember where it started.
     const Cursor beforeExponent = in;
@@ -205,7 +205,7 @@ Reading readPrefixed(Cursor& in) {
   }
   if (!anyDigit) return {};
 
-  // Like the classic runtime's literals: Integer when it fits 16 bits, else Long.
+  // A literal that fits 16 bits is a signed 16-bit value, anything longer a signed 32-bit one.
   if (bits <= 0xFFFFu) return {true, static_cast<double>(static_cast<std::int16_t>(bits))};
   return {true, static_cast<double>(static_cast<std::int32_t>(bits))};
 }
@@ -224,7 +224,7 @@ Reading readNumber(Cursor& in, Mode mode) {
 
 }  // namespace
 
-bool isNumeric(std::string_view text) {
+bool readsAsNumber(std::string_view text) {
   Cursor in(text, Mode::kStrict);
   in.skipSpacesAndTabs();
   const Reading r = readNumber(in, Mode::kStrict);
@@ -232,9 +232,9 @@ bool isNumeric(std::string_view text) {
   return r.found && in.atEnd() && std::isfinite(r.value);
 }
 
-double val(std::string_view text) {
-  Cursor in(text, Mode::kVal);
-  return readNumber(in, Mode::kVal).value;
+double numberAtStart(std::string_view text) {
+  Cursor in(text, Mode::kLeading);
+  return readNumber(in, Mode::kLeading).value;
 }
 
 std::int32_t roundHalfEven(float value) {

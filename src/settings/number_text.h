@@ -1,8 +1,8 @@
 #pragma once
 
-// Reading numbers typed into the settings fields the way the classic BASIC
-// runtime's IsNumeric and Val do, but without looking at the user's locale:
-// '.' is always the decimal point and no thousands separators are recognised.
+// Reading numbers typed into the interval and duration fields, without looking
+// at the user's locale: '.' is always the decimal point and no thousands
+// separators are recognised.
 
 #include <cstdint>
 #include <string_view>
@@ -14,9 +14,9 @@ namespace vorelo::settings {
 // digit and an optional exponent (E or e, optional sign, digits), or a &H / &O /
 // & (octal) literal that fits in 32 bits. Blanks inside the number, a 'D'
 // exponent and values too large for a double are rejected.
-bool isNumeric(std::string_view text);
+bool readsAsNumber(std::string_view text);
 
-// The number at the start of the text, as Val reads it: spaces, tabs, CR and LF
+// The number at the start of the text: spaces, tabs, CR and LF
 // are ignored anywhere, reading stops at the first character that cannot
 // continue the number, and no number at all gives 0. Exponents may use E or D.
 // &H and &O literals of up to 16 bits are signed 16-bit values (&HFFFF is -1),
@@ -24,7 +24,7 @@ bool isNumeric(std::string_view text);
 // take the literal past 32 bits ends it. The decimal result is the correctly
 // rounded double; values too large saturate to +/-infinity, and a zero result
 // is always +0.0. Never throws.
-double val(std::string_view text);
+double numberAtStart(std::string_view text);
 
 // Rounds to the nearest integer, ties to even (2000.5f -> 2000, 2001.5f -> 2002),
 // saturating at the int32 range. NaN gives 0.

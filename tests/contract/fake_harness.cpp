@@ -1,7 +1,7 @@
 #include <map>
 
 #include "contract/harness.h"
-#include "platform/fake/fake_toolkit.h"
+#include "support/fake_toolkit.h"
 
 namespace vorelo::contract {
 

@@ -2,12 +2,12 @@
 // keystrokes and clicks are real window messages, and time is real.
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 #include "contract/harness.h"
-#include "platform/win32/main_frame.h"
-#include "platform/win32/native_controls.h"
-#include "platform/win32/text.h"
+#include "win32/native_controls.h"
+#include "win32/text.h"
 
 namespace vorelo::contract {
 
@@ -18,11 +18,7 @@ using win32::NativeCombo;
 using win32::NativeControl;
 using win32::NativeTimer;
 
-LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-  if (msg == WM_COMMAND && lParam != 0 && NativeControl::dispatchCommand(wParam, lParam)) return 0;
-  if (msg == WM_TIMER && NativeTimer::dispatch(hwnd, wParam)) return 0;
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
+LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
 
 void pump() {
   MSG msg;
@@ -43,11 +39,34 @@ class Win32Harness final : public Harness {
     RegisterClassExW(&wc);
     host_ = CreateWindowExW(0, wc.lpszClassName, L"contract", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400,
                             nullptr, nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(host_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     start_ = GetTickCount64();
   }
   ~Win32Harness() override {
     timers_.clear();
+    SetWindowLongPtrW(host_, GWLP_USERDATA, 0);
     DestroyWindow(host_);
+  }
+
+  // The host routes notifications by control id and timers by id, as the main window does.
+  bool route(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_COMMAND && lParam != 0) {
+      const auto found = controls_.find(LOWORD(wParam));
+      if (found == controls_.end() || found->second->hwnd() != reinterpret_cast<HWND>(lParam)) {
+        return false;
+      }
+      found->second->onCommand(HIWORD(wParam));
+      return true;
+    }
+    if (msg == WM_TIMER) {
+      for (const auto& timer : timers_) {
+        if (timer->id() == wParam) {
+          timer->elapsed();
+          return true;
+        }
+      }
+    }
+    return false;
   }
 
   platform::ComboBackend& newCombo() override {
@@ -55,6 +74,7 @@ class Win32Harness final : public Harness {
     HWND w = create(app::Kind::Combo, true);
     MoveWindow(w, 10, 10, 200, 200, FALSE);
     combo->attach(w);
+    controls_[nextId_ - 1] = combo.get();
     return *combo;
   }
   platform::CheckBackend& newCheckBox() override { return button(app::Kind::CheckBox, true); }
@@ -67,7 +87,7 @@ class Win32Harness final : public Harness {
   }
   platform::ButtonBackend& newButton() override { return button(app::Kind::Button, true); }
   platform::TimerBackend& newTimer() override {
-    return *timers_.emplace_back(std::make_unique<NativeTimer>(host_));
+    return *timers_.emplace_back(std::make_unique<NativeTimer>(host_, timers_.size() + 1));
   }
 
   void type(platform::ComboBackend& combo, std::string_view characters) override {
@@ -138,6 +158,7 @@ class Win32Harness final : public Harness {
     HWND w = create(kind, startsGroup);
     MoveWindow(w, 10, 40 + 30 * static_cast<int>(buttons_.size()), 120, 24, FALSE);
     b->attach(w);
+    controls_[nextId_ - 1] = b.get();
     return *b;
   }
 
@@ -147,7 +168,14 @@ class Win32Harness final : public Harness {
   std::vector<std::unique_ptr<NativeCombo>> combos_;
   std::vector<std::unique_ptr<NativeButton>> buttons_;
   std::vector<std::unique_ptr<NativeTimer>> timers_;
+  std::map<int, NativeControl*> controls_;
 };
+
+LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  auto* harness = reinterpret_cast<Win32Harness*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (harness != nullptr && harness->route(msg, wParam, lParam)) return 0;
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
 
 }  // namespace
 

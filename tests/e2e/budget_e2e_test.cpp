@@ -94,7 +94,7 @@ TEST(BudgetE2E, OneMinuteAtOneSecondTypes61MessagesThenPowersOffFromSystemFolder
   for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime,
                     Control::chkCycle, Control::cmdAdd, Control::cmdDel, Control::optSend0,
                     Control::optSend1, Control::cmdBegin, Control::cmdStop}) {
-    EXPECT_TRUE(app.enabled(c)) << app::spec(c).name;
+    EXPECT_TRUE(app.enabled(c)) << app::entry(c).name;
   }
 
   ASSERT_TRUE(waitFor([&] {

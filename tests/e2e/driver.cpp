@@ -30,7 +30,7 @@ std::string lastError(std::string_view what) {
 }
 
 std::string controlName(app::Control c) {
-  return std::string(app::spec(c).name);
+  return std::string(app::entry(c).name);
 }
 
 LRESULT sendOrThrow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -565,7 +565,7 @@ HWND App::focusWindow() const {
 
 std::optional<app::Control> App::focus() const {
   for (HWND hwnd = focusWindow(); hwnd && hwnd != window_; hwnd = GetParent(hwnd)) {
-    for (const app::ControlSpec& entry : app::kLayout) {
+    for (const app::ControlEntry& entry : app::kLayout) {
       if (control(entry.control) == hwnd) return entry.control;
     }
   }

@@ -119,7 +119,7 @@ TEST_F(EngineE2E, WhileSendingTheWindowIsMinimisedGreenAndLocked) {
   for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime,
                     Control::chkCycle, Control::cmdAdd, Control::cmdDel, Control::optSend0,
                     Control::optSend1, Control::cmdBegin}) {
-    EXPECT_FALSE(app->enabled(c)) << app::spec(c).name;
+    EXPECT_FALSE(app->enabled(c)) << app::entry(c).name;
   }
   EXPECT_TRUE(app->enabled(Control::cmdStop));
   EXPECT_TRUE(app->enabled(Control::chkCut));

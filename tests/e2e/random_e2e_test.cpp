@@ -96,7 +96,7 @@ TEST(RandomUseE2E, ThreeHundredActionsOnTheRealWindow) {
 
     ASSERT_TRUE(app.running()) << "the program is still there";
     const bool nowLocked = !app.enabled(Control::cmdBegin);
-    for (Control c : kLocked) ASSERT_EQ(app.enabled(c), !nowLocked) << app::spec(c).name;
+    for (Control c : kLocked) ASSERT_EQ(app.enabled(c), !nowLocked) << app::entry(c).name;
     ASSERT_TRUE(app.enabled(Control::cmdStop));
     ASSERT_TRUE(app.enabled(Control::chkCut));
     ASSERT_TRUE(isNumber(app.comboEditText(Control::comInterval), 1, 30))

@@ -330,7 +330,7 @@ TEST(ReliabilityE2E, TwoHundredStartStopCyclesLeaveTheWindowIdleUsableAndNoBigge
   // Idle: the window as it was before the first run, every control unlocked.
   EXPECT_EQ(app.caption(), "Vorelo");
   EXPECT_TRUE(app.otherWindows().empty()) << "a box is open";
-  for (Control c : kLockedWhileSending) EXPECT_TRUE(app.enabled(c)) << app::spec(c).name;
+  for (Control c : kLockedWhileSending) EXPECT_TRUE(app.enabled(c)) << app::entry(c).name;
   EXPECT_EQ(windowManagerIcon("Vorelo").argb, idleIcon.argb) << "the idle icon is back";
 
   // Usable: a field takes typing, and a run still sends.

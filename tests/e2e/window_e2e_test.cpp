@@ -28,7 +28,7 @@
 namespace {
 
 using vorelo::app::Control;
-using vorelo::app::ControlSpec;
+using vorelo::app::ControlEntry;
 using vorelo::app::Kind;
 using vorelo::app::kLayout;
 using vorelo::e2e::App;
@@ -57,19 +57,19 @@ int toPixels(int twips, int dpi) {
 
 // Where a control belongs, in pixels of the window's client area. Each edge is rounded on
 // its own; a control inside a frame is placed relative to the frame.
-Rect expectedRect(const ControlSpec& entry, int dpi) {
+Rect expectedRect(const ControlEntry& entry, int dpi) {
   int left = entry.left;
   int top = entry.top;
   if (entry.container != entry.control) {
-    left += vorelo::app::spec(entry.container).left;
-    top += vorelo::app::spec(entry.container).top;
+    left += vorelo::app::entry(entry.container).left;
+    top += vorelo::app::entry(entry.container).top;
   }
   return {toPixels(left, dpi), toPixels(top, dpi), toPixels(left + entry.width, dpi),
           toPixels(top + entry.height, dpi)};
 }
 
 // Reports a control the window lacks; the tests then go on with the others.
-bool present(const App& app, const ControlSpec& entry) {
+bool present(const App& app, const ControlEntry& entry) {
   if (app.control(entry.control)) return true;
   ADD_FAILURE() << entry.name << " is missing (id " << vorelo::app::controlId(entry.control) << ")";
   return false;
@@ -106,7 +106,7 @@ TEST_F(StartedWindow, HasTheTitleAndTheClientAreaSize) {
 }
 
 TEST_F(StartedWindow, HasEveryControlAsTheRightKindOfWindow) {
-  for (const ControlSpec& entry : kLayout) {
+  for (const ControlEntry& entry : kLayout) {
     if (!present(app(), entry)) continue;
     SCOPED_TRACE(entry.name);
     EXPECT_TRUE(app().visible(entry.control));
@@ -146,7 +146,7 @@ TEST_F(StartedWindow, HasEveryControlAsTheRightKindOfWindow) {
 }
 
 TEST_F(StartedWindow, ShowsEveryCaption) {
-  for (const ControlSpec& entry : kLayout) {
+  for (const ControlEntry& entry : kLayout) {
     if (entry.kind == Kind::Combo || entry.kind == Kind::StatusBar) continue;
     if (!present(app(), entry)) continue;
     SCOPED_TRACE(entry.name);
@@ -155,7 +155,7 @@ TEST_F(StartedWindow, ShowsEveryCaption) {
 }
 
 TEST_F(StartedWindow, PlacesEveryControlAtItsRectangle) {
-  for (const ControlSpec& entry : kLayout) {
+  for (const ControlEntry& entry : kLayout) {
     if (!present(app(), entry)) continue;
     SCOPED_TRACE(entry.name);
     const Rect want = expectedRect(entry, dpi());
@@ -201,7 +201,7 @@ TEST_F(StartedWindow, StartsWithTheDefaultSettings) {
 }
 
 TEST_F(StartedWindow, StartsWithEveryControlEnabled) {
-  for (const ControlSpec& entry : kLayout) {
+  for (const ControlEntry& entry : kLayout) {
     if (!present(app(), entry)) continue;
     SCOPED_TRACE(entry.name);
     EXPECT_TRUE(app().enabled(entry.control));
@@ -212,7 +212,7 @@ TEST_F(StartedWindow, StartsWithTheFocusOnDelete) {
   waitFor([&] { return app().focus() == Control::cmdDel; });
   const std::optional<Control> focus = app().focus();
   ASSERT_TRUE(focus.has_value()) << "the focus is on window " << app().focusWindow();
-  EXPECT_EQ(vorelo::app::spec(*focus).name, vorelo::app::spec(Control::cmdDel).name);
+  EXPECT_EQ(vorelo::app::entry(*focus).name, vorelo::app::entry(Control::cmdDel).name);
 }
 
 TEST_F(StartedWindow, CanBeCapturedForInspection) {

@@ -1,4 +1,4 @@
-// A chat message in the SendKeys notation, as typed into the message list: any bytes at all.
+// A chat message in the key-string notation, as typed into the message list: any bytes at all.
 // The parsed actions are then planned into key events, and a batch cut short part way is undone.
 
 #include <algorithm>
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/utf.h"
 #include "engine/key_events.h"
 #include "engine/key_string.h"
-#include "messages/utf.h"
 #include "property.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/utf.h"
 #include "messages/message_file.h"
-#include "messages/utf.h"
 #include "property.h"
 
 namespace {

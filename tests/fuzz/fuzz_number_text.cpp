@@ -18,14 +18,14 @@ namespace {
 using vorelo::fuzz::require;
 namespace settings = vorelo::settings;
 
-double checkedVal(std::string_view text) {
+double checkedNumberAtStart(std::string_view text) {
   try {
-    const double value = settings::val(text);
-    require(!std::isnan(value), "val never gives NaN");
-    require(value != 0.0 || !std::signbit(value), "val never gives -0");
+    const double value = settings::numberAtStart(text);
+    require(!std::isnan(value), "the number at the start never gives NaN");
+    require(value != 0.0 || !std::signbit(value), "the number at the start never gives -0");
     return value;
   } catch (...) {
-    require(false, "val never throws");
+    require(false, "the number at the start never throws");
   }
   return 0.0;
 }
@@ -46,7 +46,8 @@ bool isPlainDecimal(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string_view::npos;
 }
 
-// isNumeric and val read a decimal number the way std::from_chars does, apart from a leading
+// readsAsNumber and numberAtStart read a decimal number the way std::from_chars does, apart from a
+// leading
 // '+', which from_chars does not take.
 void checkAgainstFromChars(std::string_view text, double value) {
   std::string_view number = trimmed(text);
@@ -55,9 +56,9 @@ void checkAgainstFromChars(std::string_view text, double value) {
     negative = number.front() == '-';
     number.remove_prefix(1);
   }
-  const bool numeric = settings::isNumeric(text);
+  const bool numeric = settings::readsAsNumber(text);
   if (!isPlainDecimal(number) || number.front() == '+' || number.front() == '-') {
-    require(!numeric, "isNumeric takes one sign and a plain decimal number");
+    require(!numeric, "readsAsNumber takes one sign and a plain decimal number");
     return;
   }
 
@@ -68,13 +69,13 @@ void checkAgainstFromChars(std::string_view text, double value) {
 
   if (numeric) {
     require(whole && (ec == std::errc{} || ec == std::errc::result_out_of_range),
-            "from_chars accepts what isNumeric accepts");
-    // Out of range here can only be too small: isNumeric turns down what overflows.
+            "from_chars accepts what readsAsNumber accepts");
+    // Out of range here can only be too small: readsAsNumber turns down what overflows.
     if (ec == std::errc::result_out_of_range) expected = 0.0;
-    require(value == expected, "val agrees with from_chars where isNumeric accepts");
+    require(value == expected, "numberAtStart agrees with from_chars where readsAsNumber accepts");
   } else {
     require(!(whole && ec == std::errc{} && std::isfinite(expected)),
-            "isNumeric accepts what from_chars reads as a finite number");
+            "readsAsNumber accepts what from_chars reads as a finite number");
   }
 }
 
@@ -101,17 +102,18 @@ void checkRounding(float value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const double value = checkedVal(text);
+  const double value = checkedNumberAtStart(text);
 
-  // Val skips blanks and line breaks wherever they are.
+  // The number at the start skips blanks and line breaks wherever they are.
   std::string squeezed(text);
   std::erase_if(squeezed, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-  require(checkedVal(squeezed) == value, "val ignores blanks and line breaks anywhere");
+  require(checkedNumberAtStart(squeezed) == value,
+          "the number at the start ignores blanks and line breaks anywhere");
 
   const std::string_view number = trimmed(text);
   const bool prefixed = number.find('&') != std::string_view::npos;
   if (prefixed) {
-    if (settings::isNumeric(text)) {
+    if (settings::readsAsNumber(text)) {
       require(std::trunc(value) == value && std::fabs(value) <= 2147483648.0,
               "a &H / &O number is a 32-bit integer");
     }

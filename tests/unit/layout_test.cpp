@@ -9,12 +9,12 @@ TEST(Layout, ClientAreaAndControlsAtStandardDpi) {
   EXPECT_EQ(twipsToPixels(kClientWidthTwips, 96), 333);
   EXPECT_EQ(twipsToPixels(kClientHeightTwips, 96), 297);
   // Controls inside a frame are placed relative to it.
-  const PixelRect combo = pixelRect(spec(Control::comContent), 96);
+  const PixelRect combo = pixelRect(entry(Control::comContent), 96);
   EXPECT_EQ(combo.left, 16);
   EXPECT_EQ(combo.top, 32);
   EXPECT_EQ(combo.width(), 297);
   EXPECT_EQ(combo.height(), 21);
-  const PixelRect status = pixelRect(spec(Control::stbStatus), 96);
+  const PixelRect status = pixelRect(entry(Control::stbStatus), 96);
   EXPECT_EQ(status.bottom, 297) << "the status bar sits on the bottom edge";
 }
 
@@ -23,18 +23,18 @@ TEST(Layout, NeighboursKeepTheirGapsAtEveryDpi) {
     SCOPED_TRACE(dpi);
     const int clientWidth = twipsToPixels(kClientWidthTwips, dpi);
     const int clientHeight = twipsToPixels(kClientHeightTwips, dpi);
-    for (const ControlSpec& a : kLayout) {
+    for (const ControlEntry& a : kLayout) {
       const PixelRect ra = pixelRect(a, dpi);
       EXPECT_LE(ra.right, clientWidth) << a.name;
       EXPECT_LE(ra.bottom, clientHeight) << a.name;
       // Each edge is the exact scaled position, within half a pixel.
       const double scale = dpi / 1440.0;
-      const int absLeft = a.left + (a.container != a.control ? spec(a.container).left : 0);
+      const int absLeft = a.left + (a.container != a.control ? entry(a.container).left : 0);
       EXPECT_NEAR(ra.left, absLeft * scale, 0.5) << a.name;
       EXPECT_NEAR(ra.right, (absLeft + a.width) * scale, 0.5) << a.name;
-      for (const ControlSpec& b : kLayout) {
+      for (const ControlEntry& b : kLayout) {
         const PixelRect rb = pixelRect(b, dpi);
-        const int bLeft = b.left + (b.container != b.control ? spec(b.container).left : 0);
+        const int bLeft = b.left + (b.container != b.control ? entry(b.container).left : 0);
         // Controls that touch or keep a gap in twips keep it in pixels: no overlap appears.
         if (absLeft + a.width <= bLeft) {
           EXPECT_LE(ra.right, rb.left) << a.name << " " << b.name;
@@ -42,20 +42,20 @@ TEST(Layout, NeighboursKeepTheirGapsAtEveryDpi) {
       }
     }
     // The three buttons along the bottom stay the same width as each other.
-    const int begin = pixelRect(spec(Control::cmdBegin), dpi).width();
-    EXPECT_NEAR(pixelRect(spec(Control::cmdStop), dpi).width(), begin, 1);
-    EXPECT_NEAR(pixelRect(spec(Control::cmdExit), dpi).width(), begin, 1);
+    const int begin = pixelRect(entry(Control::cmdBegin), dpi).width();
+    EXPECT_NEAR(pixelRect(entry(Control::cmdStop), dpi).width(), begin, 1);
+    EXPECT_NEAR(pixelRect(entry(Control::cmdExit), dpi).width(), begin, 1);
   }
 }
 
 TEST(Layout, TabOrderRunsThroughEveryControlOnce) {
   std::array<bool, kControlCount> seen{};
-  for (const ControlSpec& c : kLayout) {
+  for (const ControlEntry& c : kLayout) {
     ASSERT_GE(c.tabIndex, 0);
     ASSERT_LT(c.tabIndex, static_cast<int>(kControlCount));
     EXPECT_FALSE(seen[static_cast<std::size_t>(c.tabIndex)]) << c.name;
     seen[static_cast<std::size_t>(c.tabIndex)] = true;
-    EXPECT_EQ(&spec(c.control), &c) << "the table is in control order";
+    EXPECT_EQ(&entry(c.control), &c) << "the table is in control order";
   }
 }
 

@@ -87,10 +87,10 @@ TEST_F(HotkeyTest, F12StartsAndStopsAndIsOnlyObserved) {
   start("a");
   tap();
   EXPECT_TRUE(sending());
-  EXPECT_EQ(w->HotkeyStartsNext, app::kFalse16);
+  EXPECT_FALSE(w->HotkeyStartsNext);
   tap();
   EXPECT_FALSE(sending());
-  EXPECT_EQ(w->HotkeyStartsNext, app::kTrue16);
+  EXPECT_TRUE(w->HotkeyStartsNext);
   for (int vk : tk.fakeSystem().keyQueries) EXPECT_EQ(vk, 0x7B);
 }
 
@@ -131,11 +131,11 @@ TEST_F(HotkeyTest, EmptyListMessageIsShownOnceAndTheNextPressStops) {
   window().whileModal = [this] { polls({0x8001, 0x0000, 0x8001, 0x0000}); };
   tap();
   EXPECT_EQ(window().messages().size(), 1u);
-  EXPECT_EQ(w->HotkeyStartsNext, app::kFalse16) << "the flag flips once the box is closed";
+  EXPECT_FALSE(w->HotkeyStartsNext) << "the flag flips once the box is closed";
   window().whileModal = nullptr;
   tap();  // the stop procedure: nothing to stop, no message
   EXPECT_EQ(window().messages().size(), 1u);
-  EXPECT_EQ(w->HotkeyStartsNext, app::kTrue16);
+  EXPECT_TRUE(w->HotkeyStartsNext);
   EXPECT_FALSE(sending());
 }
 

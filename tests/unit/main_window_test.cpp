@@ -32,7 +32,7 @@ TEST_F(WindowTest, StartUpLeavesTheWindowIdleWithThePresetsArmed) {
   EXPECT_EQ(m.chkCycle.value(), 1);
   EXPECT_EQ(m.chkCut.value(), 0);
   EXPECT_EQ(m.CycleIndex, 0);
-  EXPECT_EQ(m.HotkeyStartsNext, app::kTrue16);
+  EXPECT_TRUE(m.HotkeyStartsNext);
 
   EXPECT_FALSE(m.tmrSend.enabled());
   EXPECT_TRUE(m.tmrWatch.enabled());

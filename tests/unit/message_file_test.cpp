@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "messages/utf.h"
+#include "base/utf.h"
 
 namespace vorelo::messages {
 namespace {

@@ -14,20 +14,20 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TEST(NumberText, IsNumericAcceptsWholeNumbersOnly) {
+TEST(NumberText, ReadsAsNumberAcceptsWholeNumbersOnly) {
   for (const char* t : {"45", "2.5", "0.5", "0", "2.", ".5", " 45\t", "-3", "+3", "1e5", "1E-3",
                         "2.e+3", "1e-400", "&H1F", "&hff", "&O17", "&17", "-&H10", "+&o7"}) {
-    EXPECT_TRUE(isNumeric(t)) << t;
+    EXPECT_TRUE(readsAsNumber(t)) << t;
   }
   for (const char* t :
        {"",    "   ",   ".",   "5x",  "abc", "1e",    "1e+",         "e5",    "1 2", "- 3",
         "1,5", "1,000", "$5",  "1d2", "--5", "+",     "1.2.3",       "1e5.0", "1\n", "1e400",
         "&H",  "&H-1",  "&HG", "&8",  "&O8", "&H1.5", "&H123456789", "& H1F"}) {
-    EXPECT_FALSE(isNumeric(t)) << t;
+    EXPECT_FALSE(readsAsNumber(t)) << t;
   }
 }
 
-TEST(NumberText, ValReadsTheLeadingNumber) {
+TEST(NumberText, NumberAtStartReadsTheLeadingNumber) {
   const std::pair<const char*, double> cases[] = {
       {"45", 45},     {"2.5", 2.5}, {"0.5", 0.5},      {"-.5", -0.5},  {"+7", 7},
       {"2.", 2},      {".5", 0.5},  {"1e5", 1e5},      {"1E-3", 1e-3}, {"1d2", 100},
@@ -35,63 +35,63 @@ TEST(NumberText, ValReadsTheLeadingNumber) {
       {"3.4.5", 3.4}, {"", 0},      {"abc", 0},        {".", 0},       {"-", 0},
       {"--5", 0},     {"+-5", 0},   {"0", 0},          {"-0", 0},      {" 2 45 7", 2457},
       {"1 . 5", 1.5}, {"- 3", -3},  {"\r\n 12\t", 12}, {"1 e 2", 100}};
-  for (const auto& [text, expected] : cases) EXPECT_EQ(val(text), expected) << text;
-  EXPECT_FALSE(std::signbit(val("-0")));
+  for (const auto& [text, expected] : cases) EXPECT_EQ(numberAtStart(text), expected) << text;
+  EXPECT_FALSE(std::signbit(numberAtStart("-0")));
 }
 
-TEST(NumberText, ValPrefixedLiteralsAreClassicSignedIntegers) {
+TEST(NumberText, PrefixedLiteralsAreSigned16Or32BitIntegers) {
   const std::pair<const char*, double> cases[] = {
       {"&H10", 16},   {"&O10", 8},        {"&17", 15},     {"&hff", 255},     {"&H7FFF", 32767},
       {"&HFFFF", -1}, {"&H8000", -32768}, {"&H0FFFF", -1}, {"&O177777", -1},  {"-&H10", -16},
       {"&H", 0},      {"&H1.5", 1},       {"&8", 0},       {"- & h 1F", -31}, {"&H10000", 65536}};
-  for (const auto& [text, expected] : cases) EXPECT_EQ(val(text), expected) << text;
-  EXPECT_EQ(val("&HFFFFFFFF"), -1);
-  EXPECT_EQ(val("&O37777777777"), -1);
-  EXPECT_EQ(val("&H80000000"), -2147483648.0);
-  EXPECT_EQ(val("&H1FFFFFFFF"), 0x1FFFFFFF);  // the ninth digit would not fit in 32 bits
+  for (const auto& [text, expected] : cases) EXPECT_EQ(numberAtStart(text), expected) << text;
+  EXPECT_EQ(numberAtStart("&HFFFFFFFF"), -1);
+  EXPECT_EQ(numberAtStart("&O37777777777"), -1);
+  EXPECT_EQ(numberAtStart("&H80000000"), -2147483648.0);
+  EXPECT_EQ(numberAtStart("&H1FFFFFFFF"), 0x1FFFFFFF);  // the ninth digit would not fit in 32 bits
 }
 
-TEST(NumberText, ValRoundsCorrectlyEvenForLongDigitStrings) {
-  EXPECT_EQ(val("0.1"), 0.1);
-  EXPECT_EQ(val("9007199254740993"), 9007199254740992.0);  // tie, to even
-  EXPECT_EQ(val("9007199254740993." + std::string(1000, '0')), 9007199254740992.0);
-  EXPECT_EQ(val("9007199254740993." + std::string(1000, '0') + "1"), 9007199254740994.0);
-  EXPECT_EQ(val("2.2250738585072011e-308"), 0x0.fffffffffffffp-1022);
-  EXPECT_EQ(val("1.7976931348623158e308"), std::numeric_limits<double>::max());
-  EXPECT_EQ(val("4.9e-324"), std::numeric_limits<double>::denorm_min());
-  EXPECT_EQ(val("0." + std::string(200000, '3')), 1.0 / 3.0);
-  EXPECT_EQ(val("0." + std::string(10000, '9')), 1.0);
-  EXPECT_EQ(val("1" + std::string(1000, '0') + "e-1000"), 1.0);
-  EXPECT_EQ(val("0." + std::string(5000, '0') + "1e5010"), 1e9);
+TEST(NumberText, NumberAtStartRoundsCorrectlyEvenForLongDigitStrings) {
+  EXPECT_EQ(numberAtStart("0.1"), 0.1);
+  EXPECT_EQ(numberAtStart("9007199254740993"), 9007199254740992.0);  // tie, to even
+  EXPECT_EQ(numberAtStart("9007199254740993." + std::string(1000, '0')), 9007199254740992.0);
+  EXPECT_EQ(numberAtStart("9007199254740993." + std::string(1000, '0') + "1"), 9007199254740994.0);
+  EXPECT_EQ(numberAtStart("2.2250738585072011e-308"), 0x0.fffffffffffffp-1022);
+  EXPECT_EQ(numberAtStart("1.7976931348623158e308"), std::numeric_limits<double>::max());
+  EXPECT_EQ(numberAtStart("4.9e-324"), std::numeric_limits<double>::denorm_min());
+  EXPECT_EQ(numberAtStart("0." + std::string(200000, '3')), 1.0 / 3.0);
+  EXPECT_EQ(numberAtStart("0." + std::string(10000, '9')), 1.0);
+  EXPECT_EQ(numberAtStart("1" + std::string(1000, '0') + "e-1000"), 1.0);
+  EXPECT_EQ(numberAtStart("0." + std::string(5000, '0') + "1e5010"), 1e9);
 }
 
 TEST(NumberText, HugeValuesSaturate) {
-  EXPECT_EQ(val("1.7976931348623159e308"), kInf);
-  EXPECT_EQ(val("1e400"), kInf);
-  EXPECT_EQ(val("-1e400"), -kInf);
-  EXPECT_EQ(val("1e99999999999999999999"), kInf);
-  EXPECT_EQ(val("1" + std::string(400, '0')), kInf);
-  EXPECT_EQ(val("1e-99999999999999999999"), 0.0);
-  EXPECT_EQ(val("0e99999999999999999999"), 0.0);
-  EXPECT_FALSE(isNumeric("1.7976931348623159e308"));
-  EXPECT_TRUE(isNumeric("1.7976931348623158e308"));
+  EXPECT_EQ(numberAtStart("1.7976931348623159e308"), kInf);
+  EXPECT_EQ(numberAtStart("1e400"), kInf);
+  EXPECT_EQ(numberAtStart("-1e400"), -kInf);
+  EXPECT_EQ(numberAtStart("1e99999999999999999999"), kInf);
+  EXPECT_EQ(numberAtStart("1" + std::string(400, '0')), kInf);
+  EXPECT_EQ(numberAtStart("1e-99999999999999999999"), 0.0);
+  EXPECT_EQ(numberAtStart("0e99999999999999999999"), 0.0);
+  EXPECT_FALSE(readsAsNumber("1.7976931348623159e308"));
+  EXPECT_TRUE(readsAsNumber("1.7976931348623158e308"));
 }
 
 TEST(NumberText, IgnoresTheProcessLocale) {
   if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "German")) {
     GTEST_SKIP() << "no German locale installed";
   }
-  const double point = val("2.5"), comma = val("2,5");
-  const bool numeric = isNumeric("2.5") && !isNumeric("2,5");
+  const double point = numberAtStart("2.5"), comma = numberAtStart("2,5");
+  const bool numeric = readsAsNumber("2.5") && !readsAsNumber("2,5");
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(point, 2.5);
   EXPECT_EQ(comma, 2.0);
   EXPECT_TRUE(numeric);
 }
 
-// Short strings from a number-like alphabet: isNumeric must accept exactly what
-// from_chars reads in full, and val must then give the same value.
-TEST(NumberText, IsNumericAndValAgreeOnGeneratedText) {
+// Short strings from a number-like alphabet: readsAsNumber must accept exactly what
+// from_chars reads in full, and numberAtStart must then give the same value.
+TEST(NumberText, BothReadingsAgreeOnGeneratedText) {
   std::mt19937 rng(678);
   const std::string alphabet = "0123456789..eE+- d";
   for (int i = 0; i < 20000; ++i) {
@@ -107,9 +107,9 @@ TEST(NumberText, IsNumericAndValAgreeOnGeneratedText) {
     const auto [end, ec] = std::from_chars(body.data(), body.data() + body.size(), reference);
     if (ec == std::errc::result_out_of_range) continue;
     const bool readsInFull = !body.empty() && ec == std::errc{} && end == body.data() + body.size();
-    EXPECT_EQ(isNumeric(text), readsInFull) << '"' << text << '"';
+    EXPECT_EQ(readsAsNumber(text), readsInFull) << '"' << text << '"';
     if (readsInFull) {
-      EXPECT_EQ(val(text), reference) << '"' << text << '"';
+      EXPECT_EQ(numberAtStart(text), reference) << '"' << text << '"';
     }
   }
 }

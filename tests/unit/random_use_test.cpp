@@ -96,13 +96,13 @@ class RandomUse : public WindowTest {
     SCOPED_TRACE(step);
     const bool sending = w->tmrSend.enabled();
     for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime}) {
-      ASSERT_EQ(screen(c).enabled(), !sending) << app::spec(c).name;
+      ASSERT_EQ(screen(c).enabled(), !sending) << app::entry(c).name;
     }
     for (Control c : {Control::chkCycle, Control::optSend0, Control::optSend1}) {
-      ASSERT_EQ(check(c).enabled(), !sending) << app::spec(c).name;
+      ASSERT_EQ(check(c).enabled(), !sending) << app::entry(c).name;
     }
     for (Control c : {Control::cmdAdd, Control::cmdDel, Control::cmdBegin}) {
-      ASSERT_EQ(button(c).enabled(), !sending) << app::spec(c).name;
+      ASSERT_EQ(button(c).enabled(), !sending) << app::entry(c).name;
     }
     ASSERT_TRUE(button(Control::cmdStop).enabled());
     ASSERT_TRUE(button(Control::cmdExit).enabled());
@@ -115,17 +115,18 @@ class RandomUse : public WindowTest {
 
     // The time fields always hold a valid number, and the variables follow them.
     const std::string interval = w->comInterval.text();
-    ASSERT_TRUE(settings::isNumeric(interval)) << interval;
-    ASSERT_GE(settings::val(interval), 1.0);
-    ASSERT_LE(settings::val(interval), 30.0);
-    ASSERT_FLOAT_EQ(w->SendIntervalMs, static_cast<float>(settings::val(interval) * 1000.0));
+    ASSERT_TRUE(settings::readsAsNumber(interval)) << interval;
+    ASSERT_GE(settings::numberAtStart(interval), 1.0);
+    ASSERT_LE(settings::numberAtStart(interval), 30.0);
+    ASSERT_FLOAT_EQ(w->SendIntervalMs,
+                    static_cast<float>(settings::numberAtStart(interval) * 1000.0));
     ASSERT_EQ(w->tmrSend.interval(),
               static_cast<uint32_t>(settings::roundHalfEven(w->SendIntervalMs)));
     ASSERT_EQ(screen(Control::comInterval).shownText(), interval);
     const std::string duration = w->comTotalTime.text();
-    ASSERT_TRUE(settings::isNumeric(duration)) << duration;
-    ASSERT_GE(settings::val(duration), 1.0);
-    ASSERT_LE(settings::val(duration), 60.0);
+    ASSERT_TRUE(settings::readsAsNumber(duration)) << duration;
+    ASSERT_GE(settings::numberAtStart(duration), 1.0);
+    ASSERT_LE(settings::numberAtStart(duration), 60.0);
 
     // The list and its selection agree with the screen.
     const int count = w->comContent.listCount();
@@ -135,7 +136,6 @@ class RandomUse : public WindowTest {
     ASSERT_EQ(static_cast<int>(screen(Control::comContent).shownItems().size()), count);
     ASSERT_EQ(screen(Control::comContent).shownText(), w->comContent.text());
     ASSERT_GE(w->CycleIndex, 0);
-    ASSERT_TRUE(w->HotkeyStartsNext == app::kTrue16 || w->HotkeyStartsNext == app::kFalse16);
   }
 };
 

@@ -110,7 +110,7 @@ TEST_F(SettingsTest, PicksValidateAndThePeriodRoundsHalfToEven) {
   EXPECT_FLOAT_EQ(w->SendIntervalMs, 2001.5f);
   EXPECT_EQ(w->tmrSend.interval(), 2002u);
 
-  // The classic runtime's number forms are read too.
+  // Hexadecimal literals and exponents are read too.
   interval().paste("&H1E");
   EXPECT_FLOAT_EQ(w->SendIntervalMs, 30000.0f);
   interval().paste(" 1.5e1 ");

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "platform/fake/fake_toolkit.h"
+#include "support/fake_toolkit.h"
 
 namespace vorelo::testing {
 

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/win32/dpi.h"
-#include "platform/win32/handles.h"
-#include "platform/win32/main_frame.h"
-#include "platform/win32/text.h"
+#include "win32/dpi.h"
+#include "win32/errors.h"
+#include "win32/handles.h"
+#include "win32/input_box.h"
+#include "win32/text.h"
 
 namespace vorelo::win32 {
 
@@ -92,15 +93,13 @@ std::wstring runInputBox(HWND owner, const std::wstring& title, const std::wstri
   const int textWidth = clientWidth - 2 * margin;
   RECT promptRect{0, 0, textWidth, 0};
   int lineHeight = scaled(16, dpi);
-  if (HDC dc = GetDC(owner)) {
-    HGDIOBJ old = SelectObject(dc, font.get());
+  if (const WindowDc dc(owner); dc) {
+    const SelectedObject selected(dc.get(), font.get());
     TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
+    GetTextMetricsW(dc.get(), &tm);
     lineHeight = tm.tmHeight;
-    DrawTextW(dc, prompt.c_str(), static_cast<int>(prompt.size()), &promptRect,
+    DrawTextW(dc.get(), prompt.c_str(), static_cast<int>(prompt.size()), &promptRect,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
-    SelectObject(dc, old);
-    ReleaseDC(owner, dc);
   }
   const int promptHeight = std::max<int>(promptRect.bottom - promptRect.top, lineHeight);
   const int editHeight = lineHeight + scaled(10, dpi);

@@ -1,4 +1,5 @@
-// The one place where the program's UTF-8 text meets the Windows API's UTF-16.
+// Where the program's UTF-8 text meets the Windows API's UTF-16: both directions go through
+// the one codec in base/.
 #pragma once
 
 #include <windows.h>

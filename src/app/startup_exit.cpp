@@ -1,3 +1,4 @@
+// Start-up and exit: the window's initial state, Form_Load and 退出.
 #include "app/main_window.h"
 
 namespace vorelo::app {
@@ -59,7 +60,7 @@ void MainWindow::Form_Load() {
   optSend[0].setValue(true);
   CycleIndex = 0;
   tmrSend.setEnabled(false);
-  HotkeyStartsNext = kTrue16;
+  HotkeyStartsNext = true;
   LoadMessageFile();
 }
 

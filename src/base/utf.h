@@ -1,5 +1,5 @@
-// Small UTF-8 / UTF-16 helpers. Text inside the program is UTF-8 in std::string; UTF-16 in
-// std::u16string is only used at the edges (files, the Windows API).
+// The one UTF-8 / UTF-16 codec. Text inside the program is UTF-8 in std::string; UTF-16 is
+// only used at the edges (files, key packets, the Windows API).
 #pragma once
 
 #include <cstddef>
@@ -34,6 +34,10 @@ void appendUtf16(std::u16string& out, char32_t cp);
 // Conversions never fail: ill-formed input (bad UTF-8, lone surrogates) becomes U+FFFD.
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);
+
+// The number of bytes taken by the first `maxCodePoints` code points of utf8 (all of it when
+// it is shorter): a prefix that never cuts a character in two.
+std::size_t prefixBytes(std::string_view utf8, std::size_t maxCodePoints);
 
 // Calls f(char32_t) for every code point of utf8, ill-formed sequences as U+FFFD.
 template <typename F>

@@ -1,4 +1,6 @@
-#include "platform/win32/dpi.h"
+#include "win32/dpi.h"
+
+#include "win32/handles.h"
 
 namespace vorelo::win32 {
 
@@ -13,9 +15,8 @@ F user32(const char* name) {
 }
 
 UINT systemDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  const WindowDc screen(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 

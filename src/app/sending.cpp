@@ -1,29 +1,25 @@
-// The sending engine: starting and stopping a run, the send tick with its time budget, and
-// the F12 watcher.
+// Sending: starting and stopping a run, and the send tick with its time budget.
 #include <string>
 
 #include "app/main_window.h"
-#include "engine/key_events.h"
+#include "base/utf.h"
 #include "engine/key_string.h"
+#include "engine/run_rules.h"
 
 namespace vorelo::app {
 
 namespace {
 
 constexpr std::string_view kEmptyListMessage = "对话列表中没有内容！";
-constexpr std::string_view kSubmitEnter = "{enter}";
-constexpr std::string_view kSubmitCtrlEnter = "^{enter}";
 constexpr std::string_view kPowerOffComment = "设定时间到，Vorelo为你关机了！";
 // The checked value of a check box; the engine tests for exactly this.
 constexpr int kTicked = 1;
 // Long messages are shortened in the error box so the box stays on the screen.
-constexpr std::size_t kQuotedMessageLimit = 200;
+constexpr std::size_t kQuotedMessageChars = 200;
 
 std::string quoted(const std::string& message) {
-  if (message.size() <= kQuotedMessageLimit) return message;
-  std::size_t cut = kQuotedMessageLimit;
-  // Never cut a UTF-8 character in two.
-  while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) --cut;
+  const std::size_t cut = utf::prefixBytes(message, kQuotedMessageChars);
+  if (cut == message.size()) return message;
   return message.substr(0, cut) + "…";
 }
 
@@ -76,11 +72,11 @@ void MainWindow::UnlockControls() {
 
 void MainWindow::tmrSend_Timer() {
   // The typing half.
+  const bool cycling = chkCycle.value() == kTicked;
   std::string message;
-  if (chkCycle.value() == kTicked) {
-    // The list may have been shortened while idle: a position past its end wraps to the first
-    // item before anything is read, so no tick ever types an empty message by accident.
-    if (CycleIndex < 0 || CycleIndex >= comContent.listCount()) CycleIndex = 0;
+  if (cycling) {
+    // No tick ever types an empty message by accident after items were deleted while stopped.
+    CycleIndex = engine::cyclePositionToRead(CycleIndex, comContent.listCount());
     if (comContent.listCount() > 0) message = comContent.list(CycleIndex);
   } else {
     message = comContent.text();
@@ -96,22 +92,19 @@ void MainWindow::tmrSend_Timer() {
     return;
   }
   // The two submit keys never change: they are read once.
-  static const engine::ParseResult enter = engine::parseKeyString(kSubmitEnter);
-  static const engine::ParseResult ctrlEnter = engine::parseKeyString(kSubmitCtrlEnter);
+  static const engine::ParseResult enter = engine::parseKeyString(engine::submitKeys(0));
+  static const engine::ParseResult ctrlEnter = engine::parseKeyString(engine::submitKeys(1));
   const engine::ParseResult& submit = SubmitMode == 0 ? enter : ctrlEnter;
   // A refused batch (a locked screen, say) does not stop the run or the budget: the user may
   // have left the computer to power off at the end.
   toolkit.system().sendKeys(keys.actions);
   toolkit.system().sendKeys(submit.actions);
 
-  if (chkCycle.value() == kTicked) {
-    CycleIndex = CycleIndex < comContent.listCount() - 1 ? static_cast<int16_t>(CycleIndex + 1)
-                                                         : static_cast<int16_t>(0);
-  }
+  if (cycling) CycleIndex = engine::nextCyclePosition(CycleIndex, comContent.listCount());
 
   // The budget half. Each statement that fails is skipped and the next one runs.
-  RemainingMs = RemainingMs - static_cast<double>(SendIntervalMs);
-  if (RemainingMs < 0) {
+  RemainingMs = engine::chargeTick(RemainingMs, SendIntervalMs);
+  if (engine::budgetUsedUp(RemainingMs)) {
     cmdStop_Click();
     // A power-off program that fails to start is skipped; the next one still runs.
     if (chkCut.value() == kTicked) {
@@ -123,25 +116,6 @@ void MainWindow::tmrSend_Timer() {
                     "shutdown -s -t 30 -c \"" + std::string(kPowerOffComment) + "\"",
                     kMinimizedWithFocus);
     }
-  }
-}
-
-void MainWindow::tmrWatch_Timer() {
-  const uint16_t state = toolkit.system().asyncKeyState(engine::vk::F12);
-  // One toggle per press: the key newly down, or pressed and released since the last look (a
-  // quick tap may show only that low bit). A key held down, or repeated by the keyboard, does
-  // nothing more until it has been seen up.
-  const bool pressed = !hotkeyWasDown_ && (state & 0x8001) != 0;
-  hotkeyWasDown_ = (state & 0x8000) != 0;
-  // While a box of this window is open (the empty-list message an earlier press opened, say),
-  // presses are let go: they cannot stack boxes or start a run behind one.
-  if (!pressed || form.inModal()) return;
-  if (HotkeyStartsNext) {
-    cmdBegin_Click();
-    HotkeyStartsNext = kFalse16;
-  } else {
-    cmdStop_Click();
-    HotkeyStartsNext = kTrue16;
   }
 }
 

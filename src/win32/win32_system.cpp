@@ -1,15 +1,21 @@
-#include "platform/win32/keyboard.h"
+#include "win32/win32_system.h"
 
+#include <windows.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "engine/key_events.h"
-#include "platform/win32/handles.h"
-#include "platform/win32/text.h"
+#include "win32/handles.h"
+#include "win32/text.h"
 
 namespace vorelo::win32 {
 
 namespace {
+
+// Files larger than this are read only this far; no list of messages comes near it.
+constexpr LONGLONG kMaxFileBytes = 64LL << 20;
 
 // The keyboard layout of the window that has the focus: a character under a modifier is
 // looked up there, as the user would type it in that window.
@@ -55,7 +61,32 @@ UINT send(std::vector<INPUT>& inputs) {
 
 }  // namespace
 
-bool injectKeys(std::span<const engine::KeyAction> actions) {
+std::optional<std::string> Win32System::readFile(std::string_view name) {
+  UniqueFile file(CreateFileW(widen(name).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return std::nullopt;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return std::nullopt;
+  const LONGLONG wanted = std::min(size.QuadPart, kMaxFileBytes);
+  std::string bytes(static_cast<std::size_t>(wanted), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    DWORD n = 0;
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 24));
+    if (!ReadFile(file.get(), bytes.data() + got, chunk, &n, nullptr)) return std::nullopt;
+    if (n == 0) break;
+    got += n;
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
+std::string Win32System::ansiToUtf8(std::string_view bytes) {
+  return win32::ansiToUtf8(bytes);
+}
+
+bool Win32System::sendKeys(std::span<const engine::KeyAction> actions) {
   if (actions.empty()) return true;
   const HKL layout = focusedLayout();
   const engine::LayoutLookup lookup = [layout](char32_t ch) -> std::optional<engine::LayoutKey> {
@@ -76,8 +107,12 @@ bool injectKeys(std::span<const engine::KeyAction> actions) {
   return false;
 }
 
-bool launchProgram(platform::Folder folder, std::string_view program, std::string_view commandLine,
-                   int windowStyle) {
+uint16_t Win32System::asyncKeyState(int virtualKey) {
+  return static_cast<uint16_t>(GetAsyncKeyState(virtualKey));
+}
+
+bool Win32System::launch(platform::Folder folder, std::string_view program,
+                         std::string_view commandLine, int windowStyle) {
   wchar_t dir[MAX_PATH];
   const UINT n = folder == platform::Folder::System ? GetSystemDirectoryW(dir, MAX_PATH)
                                                     : GetWindowsDirectoryW(dir, MAX_PATH);
@@ -90,7 +125,6 @@ bool launchProgram(platform::Folder folder, std::string_view program, std::strin
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  // The classic window styles: 2 is minimised with the focus.
   startup.wShowWindow = static_cast<WORD>(windowStyle == 2 ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,

@@ -1,27 +1,10 @@
-#include "platform/win32/native_controls.h"
+#include "win32/native_controls.h"
 
-#include <map>
+#include <commctrl.h>
 
-#include "platform/win32/text.h"
+#include "win32/text.h"
 
 namespace vorelo::win32 {
-
-void NativeControl::attach(HWND hwnd) {
-  hwnd_ = hwnd;
-  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
-
-NativeControl* NativeControl::fromWindow(HWND hwnd) {
-  if (hwnd == nullptr) return nullptr;
-  return reinterpret_cast<NativeControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
-
-bool NativeControl::dispatchCommand(WPARAM wParam, LPARAM lParam) {
-  NativeControl* control = fromWindow(reinterpret_cast<HWND>(lParam));
-  if (control == nullptr) return false;
-  control->onCommand(HIWORD(wParam));
-  return true;
-}
 
 HWND NativeCombo::edit() const {
   return FindWindowExW(hwnd(), nullptr, L"Edit", nullptr);
@@ -101,24 +84,6 @@ void NativeButton::onCommand(WORD code) {
   if (code == BN_CLICKED && owner_ != nullptr) owner_->userClick();
 }
 
-namespace {
-// Timers by host window and id. Everything runs on the one GUI thread.
-std::map<std::pair<HWND, UINT_PTR>, NativeTimer*>& timers() {
-  static std::map<std::pair<HWND, UINT_PTR>, NativeTimer*> all;
-  return all;
-}
-UINT_PTR nextTimerId = 1;
-}  // namespace
-
-NativeTimer::NativeTimer(HWND host) : host_(host), id_(nextTimerId++) {
-  timers()[{host_, id_}] = this;
-}
-
-NativeTimer::~NativeTimer() {
-  stop();
-  timers().erase({host_, id_});
-}
-
 void NativeTimer::start(uint32_t ms) {
   // SetTimer on an existing id restarts its countdown, which is what a new period means.
   SetTimer(host_, id_, ms, nullptr);
@@ -130,13 +95,52 @@ void NativeTimer::stop() {
   running_ = false;
 }
 
-bool NativeTimer::dispatch(HWND host, UINT_PTR id) {
-  const auto found = timers().find({host, id});
-  if (found == timers().end()) return false;
-  NativeTimer& timer = *found->second;
+void NativeTimer::elapsed() {
   // A WM_TIMER already in the queue when the timer was killed is dropped.
-  if (timer.running_ && timer.owner_ != nullptr) timer.owner_->fire();
-  return true;
+  if (running_ && owner_ != nullptr) owner_->fire();
+}
+
+HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
+                         bool startsGroup, const RECT& rect) {
+  const wchar_t* cls = WC_BUTTONW;
+  DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+  // Every control starts a group of its own except the second option button, so the arrow
+  // keys move between the two options and nowhere else.
+  if (startsGroup) style |= WS_GROUP;
+  switch (kind) {
+    case app::Kind::StatusBar:
+      cls = STATUSCLASSNAMEW;
+      // Placed by the layout like every other control; at any DPI it sits on the bottom edge.
+      style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
+      break;
+    case app::Kind::Button:
+      style |= BS_PUSHBUTTON | WS_TABSTOP;
+      break;
+    case app::Kind::Frame:
+      style |= BS_GROUPBOX;
+      break;
+    case app::Kind::Combo:
+      cls = WC_COMBOBOXW;
+      style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
+      break;
+    case app::Kind::CheckBox:
+      style |= BS_AUTOCHECKBOX | WS_TABSTOP;
+      break;
+    case app::Kind::Option:
+      style |= BS_AUTORADIOBUTTON | WS_TABSTOP;
+      break;
+    case app::Kind::Label:
+      cls = WC_STATICW;
+      style |= SS_LEFT | SS_NOPREFIX;
+      break;
+  }
+  HWND w = CreateWindowExW(0, cls, caption.c_str(), style, rect.left, rect.top,
+                           rect.right - rect.left, rect.bottom - rect.top, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleW(nullptr), nullptr);
+  // No length limit: a message may be longer than the edit's default 30,000 characters.
+  if (w != nullptr && kind == app::Kind::Combo) SendMessageW(w, CB_LIMITTEXT, 0, 0);
+  return w;
 }
 
 }  // namespace vorelo::win32

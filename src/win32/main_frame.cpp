@@ -1,15 +1,15 @@
-#include "platform/win32/main_frame.h"
+#include "win32/main_frame.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <string>
 
-#include "platform/win32/dpi.h"
-#include "platform/win32/keyboard.h"
-#include "platform/win32/res/resource_ids.h"
-#include "platform/win32/text.h"
+#include "win32/dpi.h"
+#include "win32/errors.h"
+#include "win32/input_box.h"
+#include "win32/res/resource_ids.h"
+#include "win32/text.h"
 
 namespace vorelo::win32 {
 
@@ -22,8 +22,8 @@ constexpr wchar_t kClassName[] = L"VoreloMainWindow";
 // No WS_CLIPCHILDREN: group boxes do not paint their inside, the window behind them does.
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
-// Files larger than this are read only this far; no list of messages comes near it.
-constexpr LONGLONG kMaxFileBytes = 64LL << 20;
+constexpr UINT_PTR kWatchTimerId = 1;
+constexpr UINT_PTR kSendTimerId = 2;
 
 int px(int twips, UINT dpi) {
   return app::twipsToPixels(twips, static_cast<int>(dpi));
@@ -35,49 +35,6 @@ std::size_t slot(Control c) {
 
 }  // namespace
 
-HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
-                         bool startsGroup, const RECT& rect) {
-  const wchar_t* cls = WC_BUTTONW;
-  DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-  // Every control starts a group of its own except the second option button, so the arrow
-  // keys move between the two options and nowhere else.
-  if (startsGroup) style |= WS_GROUP;
-  switch (kind) {
-    case Kind::StatusBar:
-      cls = STATUSCLASSNAMEW;
-      // Placed by the layout like every other control; at any DPI it sits on the bottom edge.
-      style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
-      break;
-    case Kind::Button:
-      style |= BS_PUSHBUTTON | WS_TABSTOP;
-      break;
-    case Kind::Frame:
-      style |= BS_GROUPBOX;
-      break;
-    case Kind::Combo:
-      cls = WC_COMBOBOXW;
-      style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
-      break;
-    case Kind::CheckBox:
-      style |= BS_AUTOCHECKBOX | WS_TABSTOP;
-      break;
-    case Kind::Option:
-      style |= BS_AUTORADIOBUTTON | WS_TABSTOP;
-      break;
-    case Kind::Label:
-      cls = WC_STATICW;
-      style |= SS_LEFT | SS_NOPREFIX;
-      break;
-  }
-  HWND w = CreateWindowExW(0, cls, caption.c_str(), style, rect.left, rect.top,
-                           rect.right - rect.left, rect.bottom - rect.top, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                           GetModuleHandleW(nullptr), nullptr);
-  // No length limit: a message may be longer than the edit's default 30,000 characters.
-  if (w != nullptr && kind == Kind::Combo) SendMessageW(w, CB_LIMITTEXT, 0, 0);
-  return w;
-}
-
 MainFrame::MainFrame(HINSTANCE instance) : instance_(instance) {}
 
 MainFrame::~MainFrame() {
@@ -88,7 +45,7 @@ MainFrame::~MainFrame() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
-bool MainFrame::create(int showCommand) {
+void MainFrame::create(int showCommand) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &MainFrame::windowProc;
@@ -97,11 +54,11 @@ bool MainFrame::create(int showCommand) {
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpszClassName = kClassName;
-  if (RegisterClassExW(&wc) == 0) return false;
+  if (RegisterClassExW(&wc) == 0) throw StartupError(L"无法注册主窗口类", GetLastError());
 
   if (CreateWindowExW(kExStyle, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
                       nullptr, nullptr, instance_, this) == nullptr) {
-    return false;
+    throw StartupError(L"无法创建主窗口", GetLastError());
   }
   dpi_ = dpiForWindow(hwnd_);
   setFont();
@@ -109,8 +66,8 @@ bool MainFrame::create(int showCommand) {
   fitCombos();
   placeStatusPanels();
   placeWindow(nullptr);
-  tmrWatch_ = std::make_unique<NativeTimer>(hwnd_);
-  tmrSend_ = std::make_unique<NativeTimer>(hwnd_);
+  tmrWatch_ = std::make_unique<NativeTimer>(hwnd_, kWatchTimerId);
+  tmrSend_ = std::make_unique<NativeTimer>(hwnd_, kSendTimerId);
 
   logic_ = std::make_unique<app::MainWindow>(*this);
   logic_->Form_Load();
@@ -120,32 +77,29 @@ bool MainFrame::create(int showCommand) {
   restoreFocus();
   // The tool tips are not needed before the pointer can reach the status bar.
   createTips();
-  return true;
 }
 
 void MainFrame::createControls() {
   // Children are created in tab order: the dialog manager tabs through them in Z order.
-  std::array<const app::ControlSpec*, app::kControlCount> order{};
+  std::array<const app::ControlEntry*, app::kControlCount> order{};
   std::transform(app::kLayout.begin(), app::kLayout.end(), order.begin(),
-                 [](const app::ControlSpec& s) { return &s; });
+                 [](const app::ControlEntry& e) { return &e; });
   std::sort(order.begin(), order.end(),
             [](const auto* a, const auto* b) { return a->tabIndex < b->tabIndex; });
 
-  for (const app::ControlSpec* s : order) {
+  for (const app::ControlEntry* s : order) {
     // Created in place and in the window's font, so nothing is laid out twice.
     HWND w = createControlWindow(hwnd_, s->kind, app::controlId(s->control), widen(s->caption),
                                  s->control != Control::optSend0, controlRect(*s));
-    if (w == nullptr) throw std::runtime_error("cannot create a control");
+    if (w == nullptr) throw StartupError(L"无法创建控件 " + widen(s->name), GetLastError());
     SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     windows_[slot(s->control)] = w;
     if (s->kind == Kind::Combo) {
-      auto combo = std::make_unique<NativeCombo>();
-      combo->attach(w);
-      combos_[s->control] = std::move(combo);
+      combos_[slot(s->control)] = std::make_unique<NativeCombo>();
+      combos_[slot(s->control)]->attach(w);
     } else if (s->kind == Kind::Button || s->kind == Kind::CheckBox || s->kind == Kind::Option) {
-      auto button = std::make_unique<NativeButton>();
-      button->attach(w);
-      buttons_[s->control] = std::move(button);
+      buttons_[slot(s->control)] = std::make_unique<NativeButton>();
+      buttons_[slot(s->control)]->attach(w);
     }
   }
   // Frames go to the bottom of the Z order so they never paint over the controls inside them;
@@ -184,7 +138,7 @@ void MainFrame::createTips() {
   }
 }
 
-RECT MainFrame::controlRect(const app::ControlSpec& s) const {
+RECT MainFrame::controlRect(const app::ControlEntry& s) const {
   const app::PixelRect r = app::pixelRect(s, static_cast<int>(dpi_));
   // A combo box's window height includes its drop-down list.
   const int extra = s.kind == Kind::Combo ? px(2400, dpi_) : 0;
@@ -204,7 +158,7 @@ void MainFrame::setFont() {
 void MainFrame::fitCombos() {
   // The closed box takes its height from the selection field, which is sized until the box is
   // as tall as the layout says.
-  for (const app::ControlSpec& s : app::kLayout) {
+  for (const app::ControlEntry& s : app::kLayout) {
     if (s.kind != Kind::Combo) continue;
     const int wanted = app::pixelRect(s, static_cast<int>(dpi_)).height();
     HWND w = child(s.control);
@@ -259,7 +213,7 @@ void MainFrame::placeWindow(const RECT* suggested) {
 void MainFrame::applyDpi(UINT dpi, const RECT* suggested) {
   dpi_ = dpi;
   setFont();
-  for (const app::ControlSpec& s : app::kLayout) {
+  for (const app::ControlEntry& s : app::kLayout) {
     const RECT r = controlRect(s);
     MoveWindow(child(s.control), r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
   }
@@ -332,7 +286,7 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
       if (lParam != 0) {
-        if (NativeControl::dispatchCommand(wParam, lParam)) return 0;
+        if (routeCommand(wParam, lParam)) return 0;
       } else if (LOWORD(wParam) == IDOK) {
         // Enter, sent by the dialog manager: it presses the focused push button.
         HWND focus = GetFocus();
@@ -345,7 +299,12 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_TIMER:
-      if (NativeTimer::dispatch(hwnd_, wParam)) return 0;
+      for (NativeTimer* timer : {tmrWatch_.get(), tmrSend_.get()}) {
+        if (timer != nullptr && timer->id() == wParam) {
+          timer->elapsed();
+          return 0;
+        }
+      }
       break;
     case WM_CLOSE:
       // The window has no close handler of its own: closing it ends the program like 退出.
@@ -377,14 +336,28 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
+bool MainFrame::routeCommand(WPARAM wParam, LPARAM lParam) {
+  // The id picks the control; the handle must be that very child of this window. A message
+  // naming any other window (another process can send one) is ignored.
+  const int position = LOWORD(wParam) - app::controlId(Control{});
+  if (position < 0 || position >= static_cast<int>(app::kControlCount)) return false;
+  const auto at = static_cast<std::size_t>(position);
+  if (windows_[at] == nullptr || windows_[at] != reinterpret_cast<HWND>(lParam)) return false;
+  NativeControl* control = combos_[at] ? static_cast<NativeControl*>(combos_[at].get())
+                                       : static_cast<NativeControl*>(buttons_[at].get());
+  if (control == nullptr) return false;
+  control->onCommand(HIWORD(wParam));
+  return true;
+}
+
 platform::ComboBackend& MainFrame::combo(Control control) {
-  return *combos_.at(control);
+  return *combos_.at(slot(control));
 }
 platform::CheckBackend& MainFrame::check(Control control) {
-  return *buttons_.at(control);
+  return *buttons_.at(slot(control));
 }
 platform::ButtonBackend& MainFrame::button(Control control) {
-  return *buttons_.at(control);
+  return *buttons_.at(slot(control));
 }
 platform::TimerBackend& MainFrame::timer(app::TimerName name) {
   return name == app::TimerName::tmrWatch ? *tmrWatch_ : *tmrSend_;
@@ -430,53 +403,6 @@ std::string MainFrame::inputBox(std::string_view prompt, std::string_view defaul
 void MainFrame::end() {
   // Immediate end: nothing after this runs, nothing is saved, nothing is asked.
   ExitProcess(0);
-}
-
-std::optional<std::string> MainFrame::readFile(std::string_view name) {
-  UniqueHandle file(CreateFileW(widen(name).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) return std::nullopt;
-  const LONGLONG wanted = std::min(size.QuadPart, kMaxFileBytes);
-  std::string bytes(static_cast<std::size_t>(wanted), '\0');
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    DWORD n = 0;
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 24));
-    if (!ReadFile(file.get(), bytes.data() + got, chunk, &n, nullptr)) return std::nullopt;
-    if (n == 0) break;
-    got += n;
-  }
-  bytes.resize(got);
-  return bytes;
-}
-
-std::string MainFrame::ansiToUtf8(std::string_view bytes) {
-  return win32::ansiToUtf8(bytes);
-}
-
-bool MainFrame::sendKeys(std::span<const engine::KeyAction> actions) {
-  return injectKeys(actions);
-}
-
-uint16_t MainFrame::asyncKeyState(int virtualKey) {
-  return static_cast<uint16_t>(GetAsyncKeyState(virtualKey));
-}
-
-bool MainFrame::launch(platform::Folder folder, std::string_view program,
-                       std::string_view commandLine, int windowStyle) {
-  return launchProgram(folder, program, commandLine, windowStyle);
-}
-
-void fatal(const char* what) noexcept {
-  std::wstring text = L"Vorelo 遇到内部错误，即将退出。\n\n";
-  for (const char* p = what; p != nullptr && *p != '\0'; ++p) {
-    text += static_cast<wchar_t>(static_cast<unsigned char>(*p));
-  }
-  MessageBoxW(nullptr, text.c_str(), L"Vorelo", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-  ExitProcess(1);
 }
 
 }  // namespace vorelo::win32

@@ -9,12 +9,15 @@
 #include <optional>
 #include <string>
 
+#include "app/layout.h"
 #include "platform/backend.h"
 #include "platform/controls.h"
 
 namespace vorelo::win32 {
 
-// A child window that reacts to the WM_COMMAND notifications its parent receives for it.
+// A child window that reacts to the WM_COMMAND notifications its parent receives for it. The
+// parent finds it by control id among its own children (MainFrame::handle), never through a
+// window handle that arrived in a message.
 class NativeControl {
  public:
   NativeControl() = default;
@@ -22,15 +25,11 @@ class NativeControl {
   NativeControl& operator=(const NativeControl&) = delete;
 
   HWND hwnd() const { return hwnd_; }
-  // Ties the control to its window; the parent finds it again through fromWindow().
-  void attach(HWND hwnd);
-  static NativeControl* fromWindow(HWND hwnd);
-  // Routes a WM_COMMAND received by the parent; returns false when it is not for a control.
-  static bool dispatchCommand(WPARAM wParam, LPARAM lParam);
+  void attach(HWND hwnd) { hwnd_ = hwnd; }
+  virtual void onCommand(WORD code) = 0;
 
  protected:
   ~NativeControl() = default;
-  virtual void onCommand(WORD code) = 0;
 
  private:
   HWND hwnd_ = nullptr;
@@ -40,6 +39,7 @@ class NativeCombo final : public platform::ComboBackend, public NativeControl {
  public:
   void connect(platform::ComboBox& owner) override { owner_ = &owner; }
   void setEnabled(bool enabled) override { EnableWindow(hwnd(), enabled); }
+  void onCommand(WORD code) override;
   void addItem(std::string_view text) override;
   void removeItem(int index) override;
   void select(int index, std::string_view text) override;
@@ -48,7 +48,6 @@ class NativeCombo final : public platform::ComboBackend, public NativeControl {
   HWND edit() const;
 
  private:
-  void onCommand(WORD code) override;
   void caretToEnd(std::size_t length);
 
   platform::ComboBox* owner_ = nullptr;
@@ -64,25 +63,26 @@ class NativeButton final : public platform::CheckBackend, public NativeControl {
   void connect(platform::ClickTarget& owner) override { owner_ = &owner; }
   void setEnabled(bool enabled) override { EnableWindow(hwnd(), enabled); }
   void setChecked(bool checked) override;
-
- private:
   void onCommand(WORD code) override;
 
+ private:
   platform::ClickTarget* owner_ = nullptr;
 };
 
+// A SetTimer timer of the host window; the host passes its WM_TIMER on by id.
 class NativeTimer final : public platform::TimerBackend {
  public:
-  explicit NativeTimer(HWND host);
-  ~NativeTimer() override;
+  NativeTimer(HWND host, UINT_PTR id) : host_(host), id_(id) {}
+  ~NativeTimer() override { stop(); }
   NativeTimer(const NativeTimer&) = delete;
   NativeTimer& operator=(const NativeTimer&) = delete;
 
+  UINT_PTR id() const { return id_; }
   void connect(platform::Timer& owner) override { owner_ = &owner; }
   void start(uint32_t ms) override;
   void stop() override;
-  // Routes a WM_TIMER received by the host window; returns false for an unknown timer.
-  static bool dispatch(HWND host, UINT_PTR id);
+  // A WM_TIMER for this timer arrived.
+  void elapsed();
 
  private:
   HWND host_;
@@ -90,5 +90,10 @@ class NativeTimer final : public platform::TimerBackend {
   bool running_ = false;
   platform::Timer* owner_ = nullptr;
 };
+
+// Creates one child control of the kind given, styled as the main window uses it. Null when
+// the system refuses.
+HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
+                         bool startsGroup, const RECT& rect);
 
 }  // namespace vorelo::win32

@@ -1,8 +1,8 @@
-#include "platform/fake/fake_toolkit.h"
+#include "support/fake_toolkit.h"
 
 #include <algorithm>
 
-#include "messages/utf.h"
+#include "base/utf.h"
 
 namespace vorelo::fake {
 

@@ -1,24 +1,23 @@
 // The real main window: creates the native controls from the layout table, keeps them laid
-// out for the window's DPI, and hands them to the window logic.
+// out for the window's DPI, routes their notifications and timers, and hands them to the
+// window logic.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
-#include <map>
 #include <memory>
 #include <optional>
 
 #include "app/main_window.h"
 #include "app/toolkit.h"
-#include "platform/win32/handles.h"
-#include "platform/win32/native_controls.h"
+#include "win32/handles.h"
+#include "win32/native_controls.h"
+#include "win32/win32_system.h"
 
 namespace vorelo::win32 {
 
-class MainFrame final : public app::Toolkit,
-                        public platform::WindowBackend,
-                        public platform::System {
+class MainFrame final : public app::Toolkit, public platform::WindowBackend {
  public:
   explicit MainFrame(HINSTANCE instance);
   ~MainFrame() override;
@@ -26,7 +25,8 @@ class MainFrame final : public app::Toolkit,
   MainFrame& operator=(const MainFrame&) = delete;
 
   // Creates the window and its controls, runs the start-up procedure and shows the window.
-  bool create(int showCommand);
+  // Throws StartupError when the window or a control cannot be created.
+  void create(int showCommand);
   HWND hwnd() const { return hwnd_; }
   // True when the message should not be dispatched (keyboard navigation between controls).
   bool preTranslate(MSG& msg);
@@ -37,7 +37,7 @@ class MainFrame final : public app::Toolkit,
   platform::ButtonBackend& button(app::Control control) override;
   platform::TimerBackend& timer(app::TimerName name) override;
   platform::WindowBackend& window() override { return *this; }
-  platform::System& system() override { return *this; }
+  platform::System& system() override { return system_; }
 
   // platform::WindowBackend
   void setCaption(std::string_view text) override;
@@ -48,20 +48,13 @@ class MainFrame final : public app::Toolkit,
   std::string inputBox(std::string_view prompt, std::string_view defaultText) override;
   void end() override;
 
-  // platform::System
-  std::optional<std::string> readFile(std::string_view name) override;
-  std::string ansiToUtf8(std::string_view bytes) override;
-  bool sendKeys(std::span<const engine::KeyAction> actions) override;
-  uint16_t asyncKeyState(int virtualKey) override;
-  bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
-              int windowStyle) override;
-
  private:
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  bool routeCommand(WPARAM wParam, LPARAM lParam);
   void createControls();
   void createTips();
-  RECT controlRect(const app::ControlSpec& spec) const;
+  RECT controlRect(const app::ControlEntry& entry) const;
   void setFont();
   void fitCombos();
   void placeStatusPanels();
@@ -81,23 +74,14 @@ class MainFrame final : public app::Toolkit,
   std::optional<platform::Icon> shownIcon_;
   UniqueWindow tips_;
   HWND lastFocus_ = nullptr;
-  std::map<app::Control, std::unique_ptr<NativeCombo>> combos_;
-  std::map<app::Control, std::unique_ptr<NativeButton>> buttons_;
+  Win32System system_;
+  // By position in the layout table; null for controls that report nothing (frames, labels).
   std::array<HWND, app::kControlCount> windows_{};
+  std::array<std::unique_ptr<NativeCombo>, app::kControlCount> combos_;
+  std::array<std::unique_ptr<NativeButton>, app::kControlCount> buttons_;
   std::unique_ptr<NativeTimer> tmrWatch_;
   std::unique_ptr<NativeTimer> tmrSend_;
   std::unique_ptr<app::MainWindow> logic_;
 };
-
-// Creates one child control of the kind given, styled as the main window uses it.
-HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
-                         bool startsGroup, const RECT& rect);
-
-// Shows the modal input box; returns "" when the user cancels.
-std::wstring runInputBox(HWND owner, const std::wstring& title, const std::wstring& prompt,
-                         const std::wstring& defaultText);
-
-// Reports an error that nothing caught and ends the program.
-[[noreturn]] void fatal(const char* what) noexcept;
 
 }  // namespace vorelo::win32

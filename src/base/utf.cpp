@@ -1,4 +1,4 @@
-#include "messages/utf.h"
+#include "base/utf.h"
 
 namespace vorelo::utf {
 
@@ -128,6 +128,12 @@ std::string utf16ToUtf8(std::u16string_view utf16) {
     appendUtf8(out, cp);  // a lone surrogate comes out as U+FFFD
   }
   return out;
+}
+
+std::size_t prefixBytes(std::string_view utf8, std::size_t maxCodePoints) {
+  std::size_t pos = 0;
+  for (std::size_t n = 0; n < maxCodePoints && pos < utf8.size(); ++n) nextCodePoint(utf8, pos);
+  return pos;
 }
 
 }  // namespace vorelo::utf

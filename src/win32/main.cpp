@@ -5,8 +5,9 @@
 
 #include <exception>
 
-#include "platform/win32/dpi.h"
-#include "platform/win32/main_frame.h"
+#include "win32/dpi.h"
+#include "win32/errors.h"
+#include "win32/main_frame.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   using namespace vorelo::win32;
@@ -18,7 +19,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     InitCommonControlsEx(&controls);
 
     MainFrame frame(instance);
-    if (!frame.create(showCommand)) return 1;
+    frame.create(showCommand);
     MSG msg{};
     BOOL got = 0;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
@@ -28,6 +29,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
       }
     }
     return got == 0 ? static_cast<int>(msg.wParam) : 1;
+  } catch (const StartupError& failure) {
+    reportStartupFailure(failure);
+    return 1;
   } catch (const std::exception& e) {
     fatal(e.what());
   } catch (...) {

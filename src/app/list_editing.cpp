@@ -1,8 +1,14 @@
 // The message list: filled from the message file at start-up, edited with 添加 and 删除.
 #include "app/main_window.h"
+#include "messages/list_rules.h"
 #include "messages/message_file.h"
 
 namespace vorelo::app {
+
+namespace {
+constexpr std::string_view kAddPrompt = "输入准备添加至对话列表的内容：";
+constexpr std::string_view kAddDefault = "Hello";
+}  // namespace
 
 void MainWindow::LoadMessageFile() {
   // Any problem with the file ends loading silently; the window starts with what was read.
@@ -19,19 +25,9 @@ void MainWindow::LoadMessageFile() {
   comContent.endUpdate();
 }
 
-namespace {
-constexpr std::string_view kAddPrompt = "输入准备添加至对话列表的内容：";
-constexpr std::string_view kAddDefault = "Hello";
-
-// Spaces only, as the classic Trim: a message of tabs is still a message.
-bool blank(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
-}  // namespace
-
 void MainWindow::cmdAdd_Click() {
   const std::string text = form.inputBox(kAddPrompt, kAddDefault);
-  if (blank(text)) return;
+  if (messages::isBlankMessage(text)) return;
   // The text is kept as typed, spaces and all. A full list takes nothing more, silently.
   if (!comContent.addItem(text)) return;
   comContent.setListIndex(comContent.listCount() - 1);

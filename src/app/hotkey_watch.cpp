@@ -1,0 +1,26 @@
+// The F12 watcher: F12 starts and stops sending from any application.
+#include "app/main_window.h"
+#include "engine/key_events.h"
+
+namespace vorelo::app {
+
+void MainWindow::tmrWatch_Timer() {
+  const uint16_t state = toolkit.system().asyncKeyState(engine::vk::F12);
+  // One toggle per press: the key newly down, or pressed and released since the last look (a
+  // quick tap may show only that low bit). A key held down, or repeated by the keyboard, does
+  // nothing more until it has been seen up.
+  const bool pressed = !hotkeyWasDown_ && (state & 0x8001) != 0;
+  hotkeyWasDown_ = (state & 0x8000) != 0;
+  // While a box of this window is open (the empty-list message an earlier press opened, say),
+  // presses are let go: they cannot stack boxes or start a run behind one.
+  if (!pressed || form.inModal()) return;
+  if (HotkeyStartsNext) {
+    cmdBegin_Click();
+    HotkeyStartsNext = false;
+  } else {
+    cmdStop_Click();
+    HotkeyStartsNext = true;
+  }
+}
+
+}  // namespace vorelo::app

@@ -1,0 +1,41 @@
+#include "win32/text.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "base/utf.h"
+
+namespace vorelo::win32 {
+
+std::wstring widen(std::string_view utf8) {
+  const std::u16string units = utf::utf8ToUtf16(utf8);
+  return std::wstring(units.begin(), units.end());
+}
+
+std::string narrow(std::wstring_view utf16) {
+  const std::u16string units(utf16.begin(), utf16.end());
+  return utf::utf16ToUtf8(units);
+}
+
+std::string ansiToUtf8(std::string_view bytes) {
+  // The message file is read 64 MiB at most, far below the API's int.
+  const int len = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
+  if (len == 0) return {};
+  const int wlen = MultiByteToWideChar(CP_ACP, 0, bytes.data(), len, nullptr, 0);
+  if (wlen <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(wlen), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), len, wide.data(), wlen);
+  return narrow(wide);
+}
+
+std::wstring windowText(HWND hwnd) {
+  const LRESULT len = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  if (len <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(len) + 1, L'\0');
+  const LRESULT got =
+      SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return text;
+}
+
+}  // namespace vorelo::win32
