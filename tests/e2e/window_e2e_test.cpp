@@ -301,6 +301,25 @@ TEST(Exit, ExitButtonEndsTheProgramAtOnce) {
   EXPECT_TRUE(app.waitForExit(Millis{5000})) << "still running after 退出";
 }
 
+// Any process can send the window a WM_COMMAND. One that names a window other than the
+// control with that id (here a window of this process whose user data is a bogus pointer, and
+// another control of Vorelo's) does nothing: 退出 is not pressed and nothing crashes.
+TEST(Exit, CommandsNamingAnotherWindowAreIgnored) {
+  App app(program(), std::string("你好\r\n"));
+  HWND stranger = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(stranger, nullptr);
+  SetWindowLongPtrW(stranger, GWLP_USERDATA, static_cast<LONG_PTR>(0x1234));
+  const WPARAM exitClicked = MAKEWPARAM(vorelo::app::controlId(Control::cmdExit), BN_CLICKED);
+  for (HWND named : {stranger, app.control(Control::cmdDel)}) {
+    SendMessageW(app.window(), WM_COMMAND, exitClicked, reinterpret_cast<LPARAM>(named));
+  }
+  app.sync();
+  EXPECT_TRUE(app.running());
+  EXPECT_EQ(app.comboItems(Control::comContent), Items{"你好"});
+  DestroyWindow(stranger);
+}
+
 TEST(Exit, ClosingTheWindowEndsTheProgram) {
   App app(program(), std::string("你好\r\n"));
   app.close();
