@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "app/toolkit.h"
+#include "engine/key_string.h"
 #include "platform/controls.h"
 
 namespace vorelo::app {
@@ -71,9 +72,19 @@ class MainWindow {
  private:
   void LockControls();
   void UnlockControls();
+  // False, after a box saying which message and why, when a message the run would type cannot
+  // be typed.
+  bool CheckMessagesBeforeRun();
+  // The typing half of the tick; false when the run was stopped by a message that cannot be
+  // typed.
+  bool TypeNextMessage();
+  engine::LayoutLookup focusedLayout();
 
   // F12 as seen at the previous look, so a press toggles once however long it is held.
   bool hotkeyWasDown_ = false;
+  // The first look only records F12's state: a press made before Vorelo started, in another
+  // program, does not count.
+  bool hotkeyLookedAt_ = false;
 };
 
 }  // namespace vorelo::app

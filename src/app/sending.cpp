@@ -1,4 +1,5 @@
 // Sending: starting and stopping a run, and the send tick with its time budget.
+#include <optional>
 #include <string>
 
 #include "app/main_window.h"
@@ -23,13 +24,47 @@ std::string quoted(const std::string& message) {
   return message.substr(0, cut) + "…";
 }
 
+// What the box says of a message that cannot be sent: which one (its place in the list, when
+// it comes from the list), what became of the run, the message, and why.
+std::string badMessageText(std::optional<int> position, bool runStopped, const std::string& message,
+                           const engine::ParseError& error) {
+  std::string text = position ? "第 " + std::to_string(*position + 1) + " 条消息" : "这条消息";
+  text += runStopped ? "无法发送，已停止发送：\n\n" : "无法发送，没有开始发送：\n\n";
+  return text + quoted(message) + "\n\n" + engine::describe(error);
+}
+
 }  // namespace
+
+engine::LayoutLookup MainWindow::focusedLayout() {
+  return [this](char32_t ch) { return toolkit.system().layoutKey(ch); };
+}
+
+bool MainWindow::CheckMessagesBeforeRun() {
+  // Every message the run can type is read the way the tick will read it, so a bad one is found
+  // now and not minutes later, while the user is away.
+  const engine::LayoutLookup layout = focusedLayout();
+  const auto refuse = [&](std::optional<int> position, const std::string& message,
+                          const engine::ParseError& error) {
+    form.messageBox(badMessageText(position, false, message, error));
+    return false;
+  };
+  if (chkCycle.value() != kTicked) {
+    const engine::ParseResult keys = engine::readMessage(comContent.text(), layout);
+    return keys.ok() || refuse(std::nullopt, comContent.text(), *keys.error);
+  }
+  for (int i = 0; i < comContent.listCount(); ++i) {
+    const engine::ParseResult keys = engine::readMessage(comContent.list(i), layout);
+    if (!keys.ok()) return refuse(i, comContent.list(i), *keys.error);
+  }
+  return true;
+}
 
 void MainWindow::cmdBegin_Click() {
   if (comContent.listCount() <= 0) {
     form.messageBox(kEmptyListMessage);
     return;
   }
+  if (!CheckMessagesBeforeRun()) return;
   // Enabling the timer while it already runs leaves its countdown alone.
   tmrSend.setEnabled(true);
   form.setIcon(platform::Icon::Sending);
@@ -71,36 +106,10 @@ void MainWindow::UnlockControls() {
 }
 
 void MainWindow::tmrSend_Timer() {
-  // The typing half.
-  const bool cycling = chkCycle.value() == kTicked;
-  std::string message;
-  if (cycling) {
-    // No tick ever types an empty message by accident after items were deleted while stopped.
-    CycleIndex = engine::cyclePositionToRead(CycleIndex, comContent.listCount());
-    if (comContent.listCount() > 0) message = comContent.list(CycleIndex);
-  } else {
-    message = comContent.text();
-  }
-
-  // The whole message is read before anything is typed: one that does not parse types
-  // nothing, not even the submit key, and ends the run with a message saying why.
-  const engine::ParseResult keys = engine::parseKeyString(message);
-  if (!keys.ok()) {
-    cmdStop_Click();
-    form.messageBox("这条消息无法发送，已停止发送：\n\n" + quoted(message) + "\n\n" +
-                    engine::describe(*keys.error));
-    return;
-  }
-  // The two submit keys never change: they are read once.
-  static const engine::ParseResult enter = engine::parseKeyString(engine::submitKeys(0));
-  static const engine::ParseResult ctrlEnter = engine::parseKeyString(engine::submitKeys(1));
-  const engine::ParseResult& submit = SubmitMode == 0 ? enter : ctrlEnter;
-  // A refused batch (a locked screen, say) does not stop the run or the budget: the user may
-  // have left the computer to power off at the end.
-  toolkit.system().sendKeys(keys.actions);
-  toolkit.system().sendKeys(submit.actions);
-
-  if (cycling) CycleIndex = engine::nextCyclePosition(CycleIndex, comContent.listCount());
+  // The typing half. With one of this program's own windows in front (the user brought it back
+  // during the run), the keys would go into Vorelo itself: nothing is typed, and the cycle stays
+  // where it is. The budget is charged all the same: the duration is wall-clock time.
+  if (!form.ownsForeground() && !TypeNextMessage()) return;
 
   // The budget half. Each statement that fails is skipped and the next one runs.
   RemainingMs = engine::chargeTick(RemainingMs, SendIntervalMs);
@@ -117,6 +126,40 @@ void MainWindow::tmrSend_Timer() {
                     kMinimizedWithFocus);
     }
   }
+}
+
+bool MainWindow::TypeNextMessage() {
+  const bool cycling = chkCycle.value() == kTicked;
+  std::string message;
+  if (cycling) {
+    // No tick ever types an empty message by accident after items were deleted while stopped.
+    CycleIndex = engine::cyclePositionToRead(CycleIndex, comContent.listCount());
+    if (comContent.listCount() > 0) message = comContent.list(CycleIndex);
+  } else {
+    message = comContent.text();
+  }
+
+  // Read in whole before anything is typed: a message that cannot be typed (the layout may
+  // have changed since 开始 checked it) types nothing, not even the submit key, and ends the run
+  // with a box saying why. The item stays next, where the user can find it.
+  const engine::ParseResult keys = engine::readMessage(message, focusedLayout());
+  if (!keys.ok()) {
+    cmdStop_Click();
+    form.messageBox(badMessageText(cycling ? std::optional<int>(CycleIndex) : std::nullopt, true,
+                                   message, *keys.error));
+    return false;
+  }
+  // The two submit keys never change: they are read once.
+  static const engine::ParseResult enter = engine::parseKeyString(engine::submitKeys(0));
+  static const engine::ParseResult ctrlEnter = engine::parseKeyString(engine::submitKeys(1));
+  const engine::ParseResult& submit = SubmitMode == 0 ? enter : ctrlEnter;
+  // A refused batch (a locked screen, say) does not stop the run or the budget: the user may
+  // have left the computer to power off at the end.
+  toolkit.system().sendKeys(keys.actions);
+  toolkit.system().sendKeys(submit.actions);
+
+  if (cycling) CycleIndex = engine::nextCyclePosition(CycleIndex, comContent.listCount());
+  return true;
 }
 
 }  // namespace vorelo::app

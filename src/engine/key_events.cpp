@@ -46,11 +46,17 @@ void unicodeTap(std::vector<KeyEvent>& out, char32_t ch) {
   }
 }
 
+bool isLetterKey(uint16_t key) {
+  return key >= 'A' && key <= 'Z';
+}
+
 // A character typed under a modifier: the key that makes it in the focused window's layout,
 // with whatever extra modifiers that key needs (^{+} is Ctrl with Shift and the = key on a US
 // layout). Letters the layout lacks use the Latin key of the same name, so ^a, ^c, ^v and %f
-// work on any layout; anything else that no key makes is typed as it is.
-void charTap(std::vector<KeyEvent>& out, char32_t ch, uint8_t held, const LayoutLookup& layout) {
+// work on any layout; anything else that no key makes is typed as it is (the parser refuses
+// such a message when it knows the layout).
+void charTap(std::vector<KeyEvent>& out, char32_t ch, uint8_t held, const LayoutLookup& layout,
+             bool capsLock) {
   std::optional<LayoutKey> key = layout ? layout(ch) : std::nullopt;
   if (!key || key->vk == 0) {
     if (ch >= U'a' && ch <= U'z') {
@@ -64,13 +70,27 @@ void charTap(std::vector<KeyEvent>& out, char32_t ch, uint8_t held, const Layout
   }
   const uint8_t extra =
       static_cast<uint8_t>(key->modifiers & ~held & (kShiftBit | kControlBit | kAltBit));
+  // CapsLock turns Shift+letter into lower case: the letter goes without Shift instead.
+  const bool unshift = capsLock && isLetterKey(key->vk) && (held | extra) == kShiftBit;
   if (extra & kControlBit) press(out, vk::Control);
   if (extra & kAltBit) press(out, vk::Menu);
-  if (extra & kShiftBit) press(out, vk::Shift);
+  if ((extra & kShiftBit) && !unshift) press(out, vk::Shift);
+  if (unshift && (held & kShiftBit)) release(out, vk::Shift);
   tap(out, key->vk);
-  if (extra & kShiftBit) release(out, vk::Shift);
+  if (unshift && (held & kShiftBit)) press(out, vk::Shift);
+  if ((extra & kShiftBit) && !unshift) release(out, vk::Shift);
   if (extra & kAltBit) release(out, vk::Menu);
   if (extra & kControlBit) release(out, vk::Control);
+}
+
+bool opensMenus(uint16_t key) {
+  return key == vk::LMenu || key == vk::RMenu || key == vk::LWin || key == vk::RWin;
+}
+
+// A held Alt or Win let go or pressed again on its own would open the menu bar or the Start
+// menu; the mask key pressed in between makes it a combination.
+void maskIfMenuKeyHeld(std::vector<KeyEvent>& out, std::span<const uint16_t> held) {
+  if (std::any_of(held.begin(), held.end(), opensMenus)) tap(out, vk::Mask);
 }
 
 }  // namespace
@@ -169,9 +189,11 @@ bool isExtendedKey(uint16_t virtualKey) {
 }
 
 std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const LayoutLookup& layout,
-                                    std::span<const uint16_t> held) {
+                                    const KeyboardState& keyboard) {
+  const std::span<const uint16_t> held = keyboard.held;
   std::vector<KeyEvent> out;
-  out.reserve(actions.size() * 2 + held.size() * 2);
+  out.reserve(actions.size() * 2 + held.size() * 2 + 4);
+  maskIfMenuKeyHeld(out, held);
   for (uint16_t key : held) release(out, key);
   uint8_t down = 0;
   for (const KeyAction& a : actions) {
@@ -183,7 +205,7 @@ std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const La
         tap(out, virtualKey(a.key));
         break;
       case KeyAction::Kind::CharTap:
-        charTap(out, a.ch, down, layout);
+        charTap(out, a.ch, down, layout, keyboard.capsLock);
         break;
       case KeyAction::Kind::Down:
         press(out, virtualKey(a.key));
@@ -197,6 +219,7 @@ std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const La
   }
   // Put back what the user holds, in the order it was let go.
   for (uint16_t key : held) press(out, key);
+  maskIfMenuKeyHeld(out, held);
   return out;
 }
 

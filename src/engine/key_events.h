@@ -1,8 +1,7 @@
 // Turns key actions into the key-down and key-up events handed to the system in one batch.
 // Plain characters go as Unicode packets, so the keyboard layout, CapsLock and an input
 // method's Shift toggle cannot change them; named keys and keys under a modifier go as
-// virtual keys. Modifiers the user happens to hold are released for the batch and pressed
-// again after it, and every key the batch presses, it releases.
+// virtual keys. Every key the batch presses, it releases.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +19,10 @@ namespace vk {
 inline constexpr uint16_t Shift = 0x10, Control = 0x11, Menu = 0x12;
 inline constexpr uint16_t LShift = 0xA0, RShift = 0xA1, LControl = 0xA2, RControl = 0xA3,
                           LMenu = 0xA4, RMenu = 0xA5, LWin = 0x5B, RWin = 0x5C;
-inline constexpr uint16_t Return = 0x0D, F12 = 0x7B;
+inline constexpr uint16_t Return = 0x0D, F12 = 0x7B, CapsLock = 0x14;
+// A key no keyboard has: pressed while Alt or Win is down, so the system never sees a lone Alt
+// (which would open the menu bar) or a lone Win (the Start menu).
+inline constexpr uint16_t Mask = 0xE8;
 }  // namespace vk
 
 struct KeyEvent {
@@ -31,21 +33,24 @@ struct KeyEvent {
   friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
 };
 
-// The key that types a character in the focused window's keyboard layout, with the modifiers
-// it needs (bit 0 Shift, bit 1 Ctrl, bit 2 Alt), as VkKeyScanEx reports them.
-struct LayoutKey {
-  uint16_t vk;
-  uint8_t modifiers;
+// What the user's keyboard is doing when a batch is typed.
+struct KeyboardState {
+  // The modifier keys (left/right Shift, Ctrl, Alt, Win) the user holds right now.
+  std::vector<uint16_t> held;
+  // CapsLock is on.
+  bool capsLock = false;
 };
-using LayoutLookup = std::function<std::optional<LayoutKey>(char32_t)>;
 
 uint16_t virtualKey(Key key);
 // Keys that carry the extended flag: the arrows and the block above them, and a few others.
 bool isExtendedKey(uint16_t virtualKey);
 
-// `held`: the modifier keys (left/right Shift, Ctrl, Alt, Win) the user holds right now.
+// The events that type `actions`. Modifiers the user holds are let go for the batch and pressed
+// again after it; a held Alt or Win gets the mask key pressed before it is let go and after it
+// is pressed again. With CapsLock on, a letter under Shift alone is pressed without Shift, so
+// it still comes out upper-case; shortcuts with Ctrl or Alt are pressed as written.
 std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const LayoutLookup& layout,
-                                    std::span<const uint16_t> held = {});
+                                    const KeyboardState& keyboard = {});
 
 // When the system took only the first `delivered` events, the key-ups that release every key
 // those events left pressed.

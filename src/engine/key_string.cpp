@@ -125,7 +125,7 @@ std::pair<std::size_t, std::size_t> locate(std::string_view s, std::size_t offse
 
 class Parser {
  public:
-  explicit Parser(std::string_view text) : text_(text) {
+  Parser(std::string_view text, const LayoutLookup& layout) : text_(text), layout_(layout) {
     out_.reserve(text.size());  // usually one action per byte or fewer
   }
 
@@ -169,20 +169,16 @@ class Parser {
         return holdModifier(Key::Alt, at);
       case '~':
         ++pos_;
-        emitKey(KeyAction::tap(Key::Enter), 1);
-        return true;
+        return emitKey(KeyAction::tap(Key::Enter), 1);
       case '\r':
         pos_ += (at + 1 < text_.size() && text_[at + 1] == '\n') ? 2 : 1;
-        emitKey(KeyAction::tap(Key::Enter), 1);
-        return true;
+        return emitKey(KeyAction::tap(Key::Enter), 1);
       case '\n':
         ++pos_;
-        emitKey(KeyAction::tap(Key::Enter), 1);
-        return true;
+        return emitKey(KeyAction::tap(Key::Enter), 1);
       case '\t':
         ++pos_;
-        emitKey(KeyAction::tap(Key::Tab), 1);
-        return true;
+        return emitKey(KeyAction::tap(Key::Tab), 1);
       case '(':
         groups_.push_back({at, pending_begin_, false});
         pending_begin_ = mods_.size();
@@ -195,8 +191,7 @@ class Parser {
       case '}':
         return fail(ParseErrorKind::UnmatchedCloseBrace, at, "}");
       default: {
-        emitKey(character(utf::nextCodePoint(text_, pos_).value), 1);
-        return true;
+        return emitKey(character(utf::nextCodePoint(text_, pos_).value), 1);
       }
     }
   }
@@ -292,13 +287,16 @@ class Parser {
     }
 
     pos_ = close + 1;
-    emitKey(action, repeat);
-    return true;
+    return emitKey(action, repeat);
   }
 
   // Emits one key `repeat` times under the modifiers in force, then releases the modifiers that
-  // were waiting for this key.
-  void emitKey(KeyAction action, int repeat) {
+  // were waiting for this key. False after recording an error.
+  bool emitKey(KeyAction action, int repeat) {
+    if (repeat > 0 && action.kind == KeyAction::Kind::CharTap && !typable(action.ch)) {
+      return fail(ParseErrorKind::NoKeyForCharacter, mods_.front().offset,
+                  modifierChain(0, mods_.size()), action.ch);
+    }
     if (repeat > 0) {
       for (Modifier& m : mods_) {
         if (!m.pressed) {
@@ -310,6 +308,14 @@ class Parser {
     }
     if (!groups_.empty()) groups_.back().has_key = true;
     release(pending_begin_);
+    return true;
+  }
+
+  // Without a layout every character counts as typable; the letters A-Z always are.
+  bool typable(char32_t ch) const {
+    if (!layout_ || (ch >= U'a' && ch <= U'z') || (ch >= U'A' && ch <= U'Z')) return true;
+    const std::optional<LayoutKey> key = layout_(ch);
+    return key && key->vk != 0;
   }
 
   // Releases, innermost first, every modifier from index `keep` on.
@@ -330,13 +336,15 @@ class Parser {
     return chain;
   }
 
-  bool fail(ParseErrorKind kind, std::size_t offset, std::string token) {
+  bool fail(ParseErrorKind kind, std::size_t offset, std::string token, char32_t ch = 0) {
     const auto [line, column] = locate(text_, offset);
-    error_ = ParseError{kind, offset, line, column, std::move(token)};
+    error_ = ParseError{kind, offset, line, column, std::move(token), {}, 0};
+    if (ch != 0) utf::appendUtf8(error_->character, ch);
     return false;
   }
 
   std::string_view text_;
+  const LayoutLookup& layout_;
   std::size_t pos_ = 0;
   std::vector<KeyAction> out_;
   std::vector<Modifier> mods_;     // outermost first; never more than three
@@ -380,8 +388,19 @@ std::string bracedEach(std::string_view symbols) {
 
 }  // namespace
 
-ParseResult parseKeyString(std::string_view utf8) {
-  return Parser(utf8).run();
+ParseResult parseKeyString(std::string_view utf8, const LayoutLookup& layout) {
+  return Parser(utf8, layout).run();
+}
+
+ParseResult readMessage(std::string_view utf8, const LayoutLookup& layout) {
+  std::size_t chars = 0;
+  for (const char c : utf8) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  if (chars > kMaxMessageChars) {
+    ParseResult result;
+    result.error = ParseError{ParseErrorKind::MessageTooLong, 0, 0, 0, {}, {}, chars};
+    return result;
+  }
+  return parseKeyString(utf8, layout);
 }
 
 std::string describe(const ParseError& error) {
@@ -419,6 +438,13 @@ std::string describe(const ParseError& error) {
                "本身，请写成 " + bracedEach(token) + "。";
       }
       return at + "的 Shift、Ctrl 或 Alt 后面缺少要一起按的键。";
+    case ParseErrorKind::NoKeyForCharacter:
+      return at + "的" + quoted(token) + "要和" + quoted(error.character) +
+             "一起按，但当前的键盘布局里没有能打出" + quoted(error.character) + "的键。如果想输入" +
+             quoted(token) + "本身，请写成 " + bracedEach(token) + "。";
+    case ParseErrorKind::MessageTooLong:
+      return "这条消息有 " + std::to_string(error.length) + " 个字符，超过了每条消息最多 " +
+             std::to_string(kMaxMessageChars) + " 个字符的上限。请把它分成几条较短的消息。";
   }
   return at + "的写法有误。";
 }

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,18 @@
 namespace vorelo::engine {
 
 inline constexpr int kMaxRepeat = 9999;
+// Longer messages are refused: far above what a chat input box takes, and typing one would keep
+// the window from answering for a long time.
+inline constexpr std::size_t kMaxMessageChars = 10000;
+
+// The key that types a character in the focused window's keyboard layout, with the modifiers
+// it needs (bit 0 Shift, bit 1 Ctrl, bit 2 Alt), as VkKeyScanEx reports them. Nothing, or a
+// key of 0, when no key of the layout types it.
+struct LayoutKey {
+  uint16_t vk;
+  uint8_t modifiers;
+};
+using LayoutLookup = std::function<std::optional<LayoutKey>(char32_t)>;
 
 enum class Key : std::uint8_t {
   Shift,
@@ -106,7 +119,9 @@ enum class ParseErrorKind : std::uint8_t {
   RepeatCountTooLarge,    // n above kMaxRepeat
   UnbalancedParenthesis,  // ( never closed, or ) with no (
   ModifierAlreadyHeld,    // ++a, +(+a), ^+^a
-  ModifierWithoutKey      // a modifier at the end, before ), or over an empty group: a+, (a+), +()
+  ModifierWithoutKey,     // a modifier at the end, before ), or over an empty group: a+, (a+), +()
+  NoKeyForCharacter,      // %满: no key of the layout types the character under the modifier
+  MessageTooLong          // more than kMaxMessageChars characters
 };
 
 struct ParseError {
@@ -115,6 +130,8 @@ struct ParseError {
   std::size_t line = 0;    // 1-based line of `offset`, 0 when unknown
   std::size_t column = 0;  // 1-based character (code point) within that line, 0 when unknown
   std::string token;       // the offending text as written, e.g. "}", "{FOO}", "^+"; may be clipped
+  std::string character;   // NoKeyForCharacter: the character no key types
+  std::size_t length = 0;  // MessageTooLong: the message's length in characters
 };
 
 struct ParseResult {
@@ -125,8 +142,13 @@ struct ParseResult {
 };
 
 // Linear in the size of the message plus the number of actions produced. Never recurses.
-// Invalid UTF-8 is typed as U+FFFD.
-ParseResult parseKeyString(std::string_view utf8);
+// Invalid UTF-8 is typed as U+FFFD. With a layout, a character under a modifier that no key of
+// it types is an error (the letters A-Z are pressed with their Latin keys on any layout).
+ParseResult parseKeyString(std::string_view utf8, const LayoutLookup& layout = {});
+
+// A message the way a tick types it: refused when longer than kMaxMessageChars characters,
+// otherwise parsed against the focused window's layout.
+ParseResult readMessage(std::string_view utf8, const LayoutLookup& layout);
 
 // A short Simplified Chinese sentence, for the user, saying what is wrong and where.
 std::string describe(const ParseError& error);

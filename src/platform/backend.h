@@ -73,6 +73,9 @@ class WindowBackend {
   // without taking the keyboard focus, so keys already queued for another window still reach it.
   virtual void setState(WindowState state) = 0;
   virtual WindowState state() const = 0;
+  // The foreground window is this window or one of its boxes: keys typed now would go to
+  // this program.
+  virtual bool ownsForeground() const = 0;
   // Modal; information icon, one OK button, the application title as caption.
   virtual void messageBox(std::string_view text) = 0;
   // Modal; returns the text as edited, or "" when the user cancels.

@@ -177,6 +177,7 @@ class Window {
   void setIcon(Icon icon);
   WindowState state() const { return backend_.state(); }
   void setState(WindowState state) { backend_.setState(state); }
+  bool ownsForeground() const { return backend_.ownsForeground(); }
 
   void messageBox(std::string_view text);
   std::string inputBox(std::string_view prompt, std::string_view defaultText);

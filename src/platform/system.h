@@ -29,6 +29,9 @@ class System {
   // waiting for them. False when the system took none or only part of them (every key pressed
   // is released all the same).
   virtual bool sendKeys(std::span<const engine::KeyAction> actions) = 0;
+  // The key that types `ch` in the keyboard layout of the window that has the focus, or
+  // nothing when no key of it does.
+  virtual std::optional<engine::LayoutKey> layoutKey(char32_t ch) = 0;
   // GetAsyncKeyState: bit 15 set while the key is down, bit 0 when it was pressed since the
   // previous query.
   virtual uint16_t asyncKeyState(int virtualKey) = 0;

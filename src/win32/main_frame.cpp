@@ -391,6 +391,14 @@ platform::WindowState MainFrame::state() const {
   return IsIconic(hwnd_) ? platform::WindowState::Minimized : platform::WindowState::Normal;
 }
 
+bool MainFrame::ownsForeground() const {
+  HWND foreground = GetForegroundWindow();
+  if (foreground == nullptr) return false;
+  DWORD process = 0;
+  GetWindowThreadProcessId(foreground, &process);
+  return process == GetCurrentProcessId();
+}
+
 void MainFrame::messageBox(std::string_view text) {
   MessageBoxW(hwnd_, widen(text).c_str(), widen(app::kAppTitle).c_str(),
               MB_OK | MB_ICONINFORMATION);

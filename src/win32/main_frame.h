@@ -44,6 +44,7 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void setIcon(platform::Icon icon) override;
   void setState(platform::WindowState state) override;
   platform::WindowState state() const override;
+  bool ownsForeground() const override;
   void messageBox(std::string_view text) override;
   std::string inputBox(std::string_view prompt, std::string_view defaultText) override;
   void end() override;

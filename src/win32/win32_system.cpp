@@ -25,14 +25,23 @@ HKL focusedLayout() {
   return GetKeyboardLayout(thread);
 }
 
-std::vector<uint16_t> heldModifiers() {
-  std::vector<uint16_t> held;
+std::optional<engine::LayoutKey> keyInLayout(char32_t ch, HKL layout) {
+  if (ch > 0xFFFF) return std::nullopt;
+  const SHORT scan = VkKeyScanExW(static_cast<WCHAR>(ch), layout);
+  if (scan == -1 || LOBYTE(scan) == 0xFF) return std::nullopt;
+  return engine::LayoutKey{LOBYTE(scan), static_cast<uint8_t>(HIBYTE(scan) & 0x07)};
+}
+
+engine::KeyboardState keyboardState() {
+  engine::KeyboardState state;
   for (uint16_t key :
        {engine::vk::LShift, engine::vk::RShift, engine::vk::LControl, engine::vk::RControl,
         engine::vk::LMenu, engine::vk::RMenu, engine::vk::LWin, engine::vk::RWin}) {
-    if (GetAsyncKeyState(key) & 0x8000) held.push_back(key);
+    if (GetAsyncKeyState(key) & 0x8000) state.held.push_back(key);
   }
-  return held;
+  // The toggle bit: the system keeps it the same for every thread.
+  state.capsLock = (GetKeyState(engine::vk::CapsLock) & 0x0001) != 0;
+  return state;
 }
 
 std::vector<INPUT> toInputs(std::span<const engine::KeyEvent> events, HKL layout) {
@@ -89,14 +98,9 @@ std::string Win32System::ansiToUtf8(std::string_view bytes) {
 bool Win32System::sendKeys(std::span<const engine::KeyAction> actions) {
   if (actions.empty()) return true;
   const HKL layout = focusedLayout();
-  const engine::LayoutLookup lookup = [layout](char32_t ch) -> std::optional<engine::LayoutKey> {
-    if (ch > 0xFFFF) return std::nullopt;
-    const SHORT scan = VkKeyScanExW(static_cast<WCHAR>(ch), layout);
-    if (scan == -1 || LOBYTE(scan) == 0xFF) return std::nullopt;
-    return engine::LayoutKey{LOBYTE(scan), static_cast<uint8_t>(HIBYTE(scan) & 0x07)};
-  };
-  const std::vector<uint16_t> held = heldModifiers();
-  const std::vector<engine::KeyEvent> events = engine::planKeyEvents(actions, lookup, held);
+  const engine::LayoutLookup lookup = [layout](char32_t ch) { return keyInLayout(ch, layout); };
+  const std::vector<engine::KeyEvent> events =
+      engine::planKeyEvents(actions, lookup, keyboardState());
   std::vector<INPUT> inputs = toInputs(events, layout);
   const UINT delivered = send(inputs);
   if (delivered == inputs.size()) return true;
@@ -105,6 +109,10 @@ bool Win32System::sendKeys(std::span<const engine::KeyAction> actions) {
   std::vector<INPUT> undo = toInputs(releases, layout);
   send(undo);
   return false;
+}
+
+std::optional<engine::LayoutKey> Win32System::layoutKey(char32_t ch) {
+  return keyInLayout(ch, focusedLayout());
 }
 
 uint16_t Win32System::asyncKeyState(int virtualKey) {

@@ -11,6 +11,7 @@ class Win32System final : public platform::System {
   std::optional<std::string> readFile(std::string_view name) override;
   std::string ansiToUtf8(std::string_view bytes) override;
   bool sendKeys(std::span<const engine::KeyAction> actions) override;
+  std::optional<engine::LayoutKey> layoutKey(char32_t ch) override;
   uint16_t asyncKeyState(int virtualKey) override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               int windowStyle) override;

@@ -130,7 +130,8 @@ class Keyboard {
 
 void checkEvents(std::span<const KeyAction> actions, std::span<const uint16_t> held,
                  std::uint64_t seed) {
-  const std::vector<KeyEvent> events = planKeyEvents(actions, layout, held);
+  const KeyboardState keyboard{std::vector<uint16_t>(held.begin(), held.end()), (seed & 1) != 0};
+  const std::vector<KeyEvent> events = planKeyEvents(actions, layout, keyboard);
 
   // The user's modifiers start down; the batch lets them go, presses and releases its own keys,
   // and puts the user's back.

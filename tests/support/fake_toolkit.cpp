@@ -110,6 +110,7 @@ void FakeButton::click() {
 void FakeWindow::setState(platform::WindowState state) {
   if (state == platform::WindowState::Minimized) {
     ++minimizeCount_;
+    active_ = false;
   } else {
     ++restoreCount_;
   }
@@ -118,12 +119,16 @@ void FakeWindow::setState(platform::WindowState state) {
 
 void FakeWindow::messageBox(std::string_view text) {
   messages_.emplace_back(text);
+  ++boxesOpen_;
   if (whileModal) whileModal();
+  --boxesOpen_;
 }
 
 std::string FakeWindow::inputBox(std::string_view prompt, std::string_view defaultText) {
   prompts_.emplace_back(prompt);
+  ++boxesOpen_;
   if (whileModal) whileModal();
+  --boxesOpen_;
   if (inputAnswers.empty()) return std::string(defaultText);
   std::string answer = std::move(inputAnswers.front());
   inputAnswers.pop_front();
@@ -148,6 +153,30 @@ bool FakeSystem::sendKeys(std::span<const engine::KeyAction> actions) {
   if (!acceptKeys) return false;
   sent.emplace_back(actions.begin(), actions.end());
   return true;
+}
+
+std::optional<engine::LayoutKey> FakeSystem::layoutKey(char32_t ch) {
+  if (layout) return layout(ch);
+  // A US layout: letters, digits and the symbols of the main block.
+  constexpr uint8_t kShift = 1;
+  if (ch >= U'a' && ch <= U'z') return engine::LayoutKey{static_cast<uint16_t>(ch - U'a' + 'A'), 0};
+  if (ch >= U'A' && ch <= U'Z') return engine::LayoutKey{static_cast<uint16_t>(ch), kShift};
+  if (ch >= U'0' && ch <= U'9') return engine::LayoutKey{static_cast<uint16_t>(ch), 0};
+  constexpr std::u32string_view kPlain = U" `-=[]\\;',./";
+  constexpr std::u32string_view kShifted = U" ~_+{}|:\"<>?";
+  constexpr uint16_t kKeys[] = {0x20, 0xC0, 0xBD, 0xBB, 0xDB, 0xDD,
+                                0xDC, 0xBA, 0xDE, 0xBC, 0xBE, 0xBF};
+  if (const auto at = kPlain.find(ch); at != std::u32string_view::npos) {
+    return engine::LayoutKey{kKeys[at], 0};
+  }
+  if (const auto at = kShifted.find(ch); at != std::u32string_view::npos && at > 0) {
+    return engine::LayoutKey{kKeys[at], kShift};
+  }
+  constexpr std::u32string_view kShiftedDigits = U")!@#$%^&*(";
+  if (const auto at = kShiftedDigits.find(ch); at != std::u32string_view::npos) {
+    return engine::LayoutKey{static_cast<uint16_t>('0' + at), kShift};
+  }
+  return std::nullopt;
 }
 
 uint16_t FakeSystem::asyncKeyState(int virtualKey) {

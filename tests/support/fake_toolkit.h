@@ -124,12 +124,24 @@ class FakeWindow final : public platform::WindowBackend {
   void setIcon(platform::Icon icon) override { icon_ = icon; }
   void setState(platform::WindowState state) override;
   platform::WindowState state() const override { return state_; }
+  // A box of the window is in front while it is open; the window itself once the user
+  // brought it there.
+  bool ownsForeground() const override { return active_ || boxesOpen_ > 0; }
   void messageBox(std::string_view text) override;
   std::string inputBox(std::string_view prompt, std::string_view defaultText) override;
   void end() override { ended_ = true; }
 
-  // The user minimises or restores the window.
-  void userSetState(platform::WindowState state) { state_ = state; }
+  // The user minimises or restores the window; a minimised window is no longer in front.
+  void userSetState(platform::WindowState state) {
+    state_ = state;
+    if (state == platform::WindowState::Minimized) active_ = false;
+  }
+  // The user brings the window to the front (its taskbar button, a click): it is shown and
+  // active until it is minimised.
+  void userActivate() {
+    state_ = platform::WindowState::Normal;
+    active_ = true;
+  }
   // Answers for the next input boxes; without one the user accepts the default text.
   std::deque<std::string> inputAnswers;
   // Runs while a modal box is open, as events the box lets through would.
@@ -153,6 +165,8 @@ class FakeWindow final : public platform::WindowBackend {
   std::vector<std::string> prompts_;
   int minimizeCount_ = 0;
   int restoreCount_ = 0;
+  bool active_ = false;
+  int boxesOpen_ = 0;
 };
 
 class FakeSystem : public platform::System {
@@ -160,10 +174,13 @@ class FakeSystem : public platform::System {
   std::optional<std::string> readFile(std::string_view name) override;
   std::string ansiToUtf8(std::string_view bytes) override;
   bool sendKeys(std::span<const engine::KeyAction> actions) override;
+  std::optional<engine::LayoutKey> layoutKey(char32_t ch) override;
   uint16_t asyncKeyState(int virtualKey) override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               int windowStyle) override;
 
+  // The focused window's keyboard layout; a US layout when not set.
+  engine::LayoutLookup layout;
   // Every batch of keystrokes sent, in order.
   std::vector<std::vector<engine::KeyAction>> sent;
   // False: the system refuses keystrokes, as on a locked screen.

@@ -221,29 +221,81 @@ TEST_F(EngineTest, RefusedKeystrokesDoNotStopTheRunOrTheBudget) {
   EXPECT_EQ(tk.fakeSystem().launches.size(), 2u);
 }
 
-TEST_F(EngineTest, AMalformedMessageTypesNothingStopsAndSaysWhy) {
+// 开始 reads every message the run can type: a bad one is named by its place in the list and
+// the run does not start. Time passing while the box is open types nothing.
+TEST_F(EngineTest, AMalformedOrOverlongMessageStopsBeginAndSaysWhich) {
   start("good,{bad},after");
-  w->CycleIndex = 0;
+  window().whileModal = [this] { advance(60000); };
   begin();
-  advance(11000);
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(window().minimizeCount(), 0);
+  EXPECT_TRUE(sent().empty());
+  ASSERT_EQ(window().messages().size(), 1u);
+  const std::string& box = window().messages()[0];
+  EXPECT_NE(box.find("第 2 条消息无法发送，没有开始发送"), std::string::npos) << box;
+  EXPECT_NE(box.find("{bad}"), std::string::npos) << "the message is quoted";
+
+  // Without cycling only the field's text is read: the selected last item is fine.
+  check(Control::chkCycle).click();
+  begin();
+  EXPECT_FALSE(idle());
+  stop();
+  screen(Control::comContent).paste(std::string(engine::kMaxMessageChars + 1, 'x'));
+  begin();
+  ASSERT_EQ(window().messages().size(), 2u);
+  EXPECT_NE(window().messages()[1].find("10001"), std::string::npos) << window().messages()[1];
+  EXPECT_TRUE(idle());
+}
+
+// The tick keeps its own check: a character the focused window's layout had at 开始 but lacks
+// at the tick stops the run; nothing of that message is typed, and the item stays next.
+TEST_F(EngineTest, TheTickStopsOnAMessageItCannotType) {
+  start("good,%满");
+  tk.fakeSystem().layout = [](char32_t) { return engine::LayoutKey{'M', 0}; };
+  begin();
+  tk.fakeSystem().layout = [](char32_t ch) {
+    return ch < 0x80 ? std::optional(engine::LayoutKey{'M', 0}) : std::nullopt;
+  };
+  window().whileModal = [this] { advance(60000); };
+  advance(22000);
   EXPECT_EQ(typed(sent()), "good|[Enter]");
-  advance(11000);
-  EXPECT_EQ(messages(), 1u) << "nothing of the bad message, not even its submit key";
   EXPECT_TRUE(idle());
   EXPECT_EQ(window().state(), platform::WindowState::Normal);
   ASSERT_EQ(window().messages().size(), 1u);
-  EXPECT_NE(window().messages()[0].find("{bad}"), std::string::npos) << "the message is quoted";
-  EXPECT_EQ(w->CycleIndex, 1) << "the bad item is where the user can find and delete it";
-  advance(60000);
-  EXPECT_EQ(messages(), 1u);
+  EXPECT_NE(window().messages()[0].find("第 2 条消息无法发送，已停止发送"), std::string::npos);
+  EXPECT_NE(window().messages()[0].find("{%}"), std::string::npos);
+  EXPECT_EQ(w->CycleIndex, 1);
+  EXPECT_EQ(w->RemainingMs, 900000 - 11000) << "the refused tick is not charged";
 }
 
+// Items deleted while stopped can leave the cycle position at the list's length: the next tick
+// types the first item.
 TEST_F(EngineTest, CyclePositionPastAShortenedListWrapsToTheFirstItem) {
   start("a,b,c");
-  w->CycleIndex = 5;
   begin();
   advance(22000);
-  EXPECT_EQ(typed(sent()), "a|[Enter]|b|[Enter]");
+  stop();
+  ASSERT_EQ(w->CycleIndex, 2);
+  button(Control::cmdDel).click();
+  ASSERT_EQ(w->comContent.listCount(), 2);
+  begin();
+  advance(11000);
+  EXPECT_EQ(typed(sent()), "a|[Enter]|b|[Enter]|a|[Enter]");
+}
+
+// Brought back to the front during a run, Vorelo would type into itself: the tick types
+// nothing and keeps its place in the cycle, but the time is charged.
+TEST_F(EngineTest, ATickWithVoreloInFrontTypesNothing) {
+  start("a,b");
+  begin();
+  window().userActivate();
+  advance(11000);
+  EXPECT_TRUE(sent().empty());
+  EXPECT_EQ(w->CycleIndex, 0);
+  EXPECT_EQ(w->RemainingMs, 900000 - 11000);
+  window().userSetState(platform::WindowState::Minimized);
+  advance(11000);
+  EXPECT_EQ(typed(sent()), "a|[Enter]");
 }
 
 TEST_F(EngineTest, KeyStringsAreInterpretedNotTypedLiterally) {
@@ -287,26 +339,49 @@ TEST(KeyEvents, ModifiedCharactersUseTheLayoutAndItsExtraModifiers) {
   EXPECT_EQ(
       plan("^{+}"),
       (std::vector<E>{{0x11}, {0x10}, {0xBB}, {0xBB, 0, true}, {0x10, 0, true}, {0x11, 0, true}}));
-  // A layout without Latin letters still gets ^c from the C key; a character no key makes is
-  // typed as it is.
+  // Shift held by the notation stays down over a character that needs Shift itself.
+  EXPECT_EQ(
+      plan("+({+}a)"),
+      (std::vector<E>{{0x10}, {0xBB}, {0xBB, 0, true}, {'A'}, {'A', 0, true}, {0x10, 0, true}}));
+  // A layout without Latin letters still gets ^c from the C key, and ^C adds Shift; a character
+  // no key makes is typed as it is.
   const auto noLatin = [](char32_t) { return std::optional<engine::LayoutKey>(); };
   const auto copy = engine::planKeyEvents(engine::parseKeyString("^c").actions, noLatin);
   EXPECT_EQ(copy[1], (E{'C'}));
+  const auto upper = engine::planKeyEvents(engine::parseKeyString("^C").actions, noLatin);
+  EXPECT_EQ(upper, (std::vector<E>{
+                       {0x11}, {0x10}, {'C'}, {'C', 0, true}, {0x10, 0, true}, {0x11, 0, true}}));
   const auto chinese = engine::planKeyEvents(engine::parseKeyString("^你").actions, noLatin);
   EXPECT_TRUE(chinese[1].unicode);
-  // Named keys map to their virtual keys; the navigation block is extended.
+  // Named keys map to their virtual keys; the navigation block carries the extended flag.
   EXPECT_EQ(plan("{LEFT}")[0].vk, 0x25);
-  EXPECT_TRUE(engine::isExtendedKey(0x25));
+  for (const char* key : {"{INS}", "{DEL}", "{HOME}", "{END}", "{PGUP}", "{PGDN}", "{LEFT}",
+                          "{RIGHT}", "{UP}", "{DOWN}"}) {
+    EXPECT_TRUE(engine::isExtendedKey(plan(key)[0].vk)) << key;
+  }
   EXPECT_FALSE(engine::isExtendedKey(0x0D));
   EXPECT_EQ(plan("{F16}")[0].vk, 0x7F);
 }
 
 TEST(KeyEvents, HeldModifiersAreReleasedForTheBatchAndEverythingPressedIsReleased) {
-  const std::vector<uint16_t> held{engine::vk::LControl};
-  const auto events = engine::planKeyEvents(engine::parseKeyString("a").actions, usLayout, held);
+  using E = engine::KeyEvent;
+  namespace vk = engine::vk;
+  const auto a = engine::parseKeyString("a").actions;
+  const auto events = engine::planKeyEvents(a, usLayout, {{vk::LControl}});
   ASSERT_EQ(events.size(), 4u);
-  EXPECT_EQ(events.front(), (engine::KeyEvent{engine::vk::LControl, 0, true}));
-  EXPECT_EQ(events.back(), (engine::KeyEvent{engine::vk::LControl, 0, false}));
+  EXPECT_EQ(events.front(), (E{vk::LControl, 0, true}));
+  EXPECT_EQ(events.back(), (E{vk::LControl, 0, false}));
+  // A held Alt or Win is never let go or pressed again on its own: the mask key goes between,
+  // so no menu bar or Start menu opens.
+  for (const uint16_t key : {vk::LMenu, vk::RWin}) {
+    const auto masked = engine::planKeyEvents(a, usLayout, {{key}});
+    ASSERT_EQ(masked.size(), 8u);
+    EXPECT_EQ(masked[0], (E{vk::Mask}));
+    EXPECT_EQ(masked[2], (E{key, 0, true}));
+    EXPECT_EQ(masked[5], (E{key, 0, false}));
+    EXPECT_EQ(masked[6], (E{vk::Mask}));
+    EXPECT_EQ(masked[7], (E{vk::Mask, 0, true}));
+  }
 
   // The system took only part of a batch: the keys that part pressed are let go, last first.
   const auto batch = engine::planKeyEvents(engine::parseKeyString("^+a").actions, usLayout);
@@ -319,6 +394,23 @@ TEST(KeyEvents, HeldModifiersAreReleasedForTheBatchAndEverythingPressedIsRelease
   EXPECT_TRUE(engine::releaseAfterPartial(batch, batch.size()).empty());
   const auto text = engine::planKeyEvents(engine::parseKeyString("xy").actions, usLayout);
   EXPECT_EQ(engine::releaseAfterPartial(text, 1).size(), 1u) << "a packet without its key-up";
+}
+
+// With CapsLock on, a letter under Shift alone goes without Shift, so it still comes out
+// upper-case; shortcuts are pressed exactly as written.
+TEST(KeyEvents, CapsLockDoesNotChangeWhatTheNotationWrites) {
+  using E = engine::KeyEvent;
+  const engine::KeyboardState capsLock{{}, true};
+  auto plan = [&](std::string_view s) {
+    return engine::planKeyEvents(engine::parseKeyString(s).actions, usLayout, capsLock);
+  };
+  EXPECT_EQ(
+      plan("+a"),
+      (std::vector<E>{{0x10}, {0x10, 0, true}, {'A'}, {'A', 0, true}, {0x10}, {0x10, 0, true}}));
+  EXPECT_EQ(plan("^a"), engine::planKeyEvents(engine::parseKeyString("^a").actions, usLayout));
+  EXPECT_EQ(plan("^+s"), engine::planKeyEvents(engine::parseKeyString("^+s").actions, usLayout));
+  EXPECT_EQ(plan("+{+}"), engine::planKeyEvents(engine::parseKeyString("+{+}").actions, usLayout))
+      << "CapsLock changes letters only";
 }
 
 }  // namespace

@@ -159,13 +159,40 @@ TEST(KeyString, ErrorsKnowTheirLineColumnAndText) {
 }
 
 TEST(KeyString, DescribeGivesChineseTextForEveryKind) {
-  for (int k = 0; k <= static_cast<int>(E::ModifierWithoutKey); ++k) {
+  for (int k = 0; k <= static_cast<int>(E::NoKeyForCharacter); ++k) {
     for (const char* token : {"", "+", "(", "{x}"}) {
-      const std::string text = describe(ParseError{static_cast<E>(k), 0, 1, 1, token});
+      const std::string text = describe(ParseError{static_cast<E>(k), 0, 1, 1, token, "满", 0});
       EXPECT_NE(text.find("第 1 个字符处"), std::string::npos) << k << " " << text;
       EXPECT_NE(text.find("。"), std::string::npos) << k << " " << text;
     }
   }
+}
+
+// Under a modifier, a character the focused window's layout has no key for is refused (the
+// letters keep their Latin keys); so is a message over the length limit, counted in characters.
+TEST(KeyString, CharactersNoKeyTypesAndOverlongMessagesAreRefused) {
+  const LayoutLookup asciiOnly = [](char32_t ch) -> std::optional<LayoutKey> {
+    if (ch >= 0x80) return std::nullopt;
+    return LayoutKey{static_cast<uint16_t>(ch), 0};
+  };
+  const ParseResult bad = parseKeyString("100%满意", asciiOnly);
+  ASSERT_FALSE(bad.ok());
+  EXPECT_EQ(bad.error->kind, E::NoKeyForCharacter);
+  EXPECT_EQ(bad.error->offset, 3u);
+  EXPECT_EQ(bad.error->character, "满");
+  EXPECT_NE(describe(*bad.error).find("{%}"), std::string::npos) << describe(*bad.error);
+  EXPECT_EQ(parseKeyString("^+(a满)", asciiOnly).error->token, "^+");
+  EXPECT_TRUE(parseKeyString("%{满 0}", asciiOnly).ok()) << "nothing is pressed";
+  EXPECT_TRUE(parseKeyString("^c", [](char32_t) { return std::optional<LayoutKey>(); }).ok());
+  EXPECT_TRUE(parseKeyString("%满").ok()) << "without a layout nothing is looked up";
+
+  std::string chinese;
+  for (std::size_t i = 0; i < kMaxMessageChars; ++i) chinese += "你";
+  EXPECT_TRUE(readMessage(chinese, asciiOnly).ok());
+  const ParseResult tooLong = readMessage(chinese + "a", asciiOnly);
+  ASSERT_FALSE(tooLong.ok());
+  EXPECT_EQ(tooLong.error->length, kMaxMessageChars + 1);
+  EXPECT_NE(describe(*tooLong.error).find("10001"), std::string::npos);
 }
 
 TEST(KeyString, InvalidUtf8BecomesReplacementCharacters) {
