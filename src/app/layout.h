@@ -2,6 +2,7 @@
 // Controls inside a frame are positioned relative to that frame.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -95,6 +96,7 @@ struct PixelRect {
   int left, top, right, bottom;
   int width() const { return right - left; }
   int height() const { return bottom - top; }
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
 // A control's rectangle in the window's client area. Each edge is rounded on its own
@@ -109,6 +111,34 @@ constexpr PixelRect pixelRect(const ControlEntry& c, int dpi) {
   }
   return {twipsToPixels(left, dpi), twipsToPixels(top, dpi), twipsToPixels(left + c.width, dpi),
           twipsToPixels(top + c.height, dpi)};
+}
+
+// Where the two time labels go when their texts need `textWidths` pixels in the window's font
+// at `dpi`. A label never wraps: one whose text is wider than its place grows to the right, up
+// to 2 px before the combo box beside it; where that is not enough, both labels move left
+// together, keeping one left edge, but not past `leftmost` (where the frame's caption starts).
+// Top and height stay as the table says.
+inline std::array<PixelRect, 2> timeLabelRects(int dpi, std::array<int, 2> textWidths,
+                                               int leftmost) {
+  constexpr Control kLabels[2] = {Control::lblInterval, Control::lblTotalTime};
+  constexpr Control kCombos[2] = {Control::comInterval, Control::comTotalTime};
+  constexpr int kGapToCombo = 2;
+  std::array<PixelRect, 2> rects{};
+  int left = 0;
+  int shortfall = 0;
+  for (std::size_t i = 0; i < 2; ++i) {
+    rects[i] = pixelRect(entry(kLabels[i]), dpi);
+    left = rects[i].left;  // the table gives both labels one left edge
+    const int limit = pixelRect(entry(kCombos[i]), dpi).left - kGapToCombo;
+    shortfall = std::max(shortfall, rects[i].left + textWidths[i] - limit);
+  }
+  if (shortfall > 0) left = std::max(std::min(left, leftmost), left - shortfall);
+  for (std::size_t i = 0; i < 2; ++i) {
+    const int limit = pixelRect(entry(kCombos[i]), dpi).left - kGapToCombo;
+    rects[i].left = left;
+    rects[i].right = std::min(limit, std::max(rects[i].right, left + textWidths[i]));
+  }
+  return rects;
 }
 
 }  // namespace vorelo::app

@@ -1,4 +1,6 @@
 // The message list: filled from the message file at start-up, edited with 添加 and 删除.
+#include <string>
+
 #include "app/main_window.h"
 #include "messages/list_rules.h"
 #include "messages/message_file.h"
@@ -26,9 +28,14 @@ void MainWindow::LoadMessageFile() {
 }
 
 void MainWindow::cmdAdd_Click() {
+  if (comContent.listCount() >= platform::ComboBox::kMaxItems) {
+    form.messageBox("对话列表已满：已有 " + std::to_string(comContent.listCount()) +
+                    " 条消息，不能再添加。");
+    return;
+  }
   const std::string text = form.inputBox(kAddPrompt, kAddDefault);
   if (messages::isBlankMessage(text)) return;
-  // The text is kept as typed, spaces and all. A full list takes nothing more, silently.
+  // The text is kept as typed, spaces and all.
   if (!comContent.addItem(text)) return;
   comContent.setListIndex(comContent.listCount() - 1);
 }

@@ -79,12 +79,21 @@ class MainWindow {
   // typed.
   bool TypeNextMessage();
   engine::LayoutLookup focusedLayout();
+  // While sending the focus rests on 停止, the one control that acts on the run; afterwards it
+  // goes back where it was before 开始, or to the first enabled control in tab order.
+  void HoldFocusOnStop();
+  void ReturnFocus();
+
+  // The controls that can take the focus, in tab order.
+  std::array<platform::Control*, 12> tabOrder();
 
   // F12 as seen at the previous look, so a press toggles once however long it is held.
   bool hotkeyWasDown_ = false;
   // The first look only records F12's state: a press made before Vorelo started, in another
   // program, does not count.
   bool hotkeyLookedAt_ = false;
+  // The control that had the focus when the run began.
+  platform::Control* focusBeforeRun_ = nullptr;
 };
 
 }  // namespace vorelo::app

@@ -65,18 +65,46 @@ void MainWindow::cmdBegin_Click() {
     return;
   }
   if (!CheckMessagesBeforeRun()) return;
+  const bool alreadySending = tmrSend.enabled();
   // Enabling the timer while it already runs leaves its countdown alone.
   tmrSend.setEnabled(true);
   form.setIcon(platform::Icon::Sending);
   LockControls();
+  if (!alreadySending) HoldFocusOnStop();
   form.setState(platform::WindowState::Minimized);
 }
 
 void MainWindow::cmdStop_Click() {
+  const bool wasSending = tmrSend.enabled();
   tmrSend.setEnabled(false);
   form.setIcon(platform::Icon::Idle);
   UnlockControls();
+  if (wasSending) ReturnFocus();
   form.setState(platform::WindowState::Normal);
+}
+
+void MainWindow::HoldFocusOnStop() {
+  focusBeforeRun_ = nullptr;
+  for (platform::Control* control : tabOrder()) {
+    if (form.hasFocus(*control)) focusBeforeRun_ = control;
+  }
+  // A window shown during the run then has its focus where Enter or Space cannot end the
+  // program: on 停止, not on 退出.
+  form.focus(cmdStop);
+}
+
+void MainWindow::ReturnFocus() {
+  platform::Control* target = focusBeforeRun_;
+  focusBeforeRun_ = nullptr;
+  if (target == nullptr || !target->enabled()) {
+    for (platform::Control* control : tabOrder()) {
+      if (control->enabled()) {
+        target = control;
+        break;
+      }
+    }
+  }
+  if (target != nullptr) form.focus(*target);
 }
 
 void MainWindow::LockControls() {

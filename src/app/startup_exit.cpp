@@ -64,6 +64,11 @@ void MainWindow::Form_Load() {
   LoadMessageFile();
 }
 
+std::array<platform::Control*, 12> MainWindow::tabOrder() {
+  return {&cmdDel,  &cmdAdd,   &comContent, &optSend[1],   &optSend[0],  &cmdExit,
+          &cmdStop, &cmdBegin, &chkCycle,   &comTotalTime, &comInterval, &chkCut};
+}
+
 void MainWindow::cmdExit_Click() {
   form.end();
 }

@@ -76,6 +76,11 @@ class WindowBackend {
   // The foreground window is this window or one of its boxes: keys typed now would go to
   // this program.
   virtual bool ownsForeground() const = 0;
+  // Puts the keyboard focus on `control`. A window that is not active is not activated by
+  // this: the control is where the focus goes when the user activates the window.
+  virtual void focus(ControlBackend& control) = 0;
+  // `control` has the focus, or is where the focus goes when the window is activated.
+  virtual bool hasFocus(const ControlBackend& control) const = 0;
   // Modal; information icon, one OK button, the application title as caption.
   virtual void messageBox(std::string_view text) = 0;
   // Modal; returns the text as edited, or "" when the user cancels.

@@ -33,6 +33,7 @@ class Control {
 
   bool enabled() const { return enabled_; }
   void setEnabled(bool enabled);
+  ControlBackend& backend() const { return backend_; }
 
  private:
   ControlBackend& backend_;
@@ -178,6 +179,8 @@ class Window {
   WindowState state() const { return backend_.state(); }
   void setState(WindowState state) { backend_.setState(state); }
   bool ownsForeground() const { return backend_.ownsForeground(); }
+  void focus(Control& control) { backend_.focus(control.backend()); }
+  bool hasFocus(const Control& control) const { return backend_.hasFocus(control.backend()); }
 
   void messageBox(std::string_view text);
   std::string inputBox(std::string_view prompt, std::string_view defaultText);

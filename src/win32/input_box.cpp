@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "win32/boxes.h"
 #include "win32/dpi.h"
 #include "win32/errors.h"
 #include "win32/handles.h"
@@ -161,7 +162,7 @@ std::wstring runInputBox(HWND owner, const std::wstring& title, const std::wstri
   const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
   if (ownerWasEnabled) EnableWindow(owner, FALSE);
   ShowWindow(hwnd, SW_SHOW);
-  SetForegroundWindow(hwnd);
+  bringBoxToFront(hwnd, owner);
   SetFocus(state.edit);
 
   MSG msg{};

@@ -7,11 +7,41 @@
 
 #include "win32/dpi.h"
 #include "win32/errors.h"
+#include "win32/handles.h"
 #include "win32/main_frame.h"
 
+namespace {
+
+using namespace vorelo::win32;
+
+// One Vorelo at a time in a user session: two would type every message twice, and an F12 press
+// would reach one or both. A second start shows the running window and ends.
+constexpr wchar_t kInstanceMutex[] = L"Local\\Vorelo.OneAtATime";
+
+void showTheRunningCopy() {
+  // The first copy may still be starting: its window comes within a moment.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (HWND running = FindWindowW(kMainWindowClass, nullptr)) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(running, &process);
+      // This copy was just started by the user, so it may pass the right to come to the front.
+      AllowSetForegroundWindow(process);
+      SendMessageTimeoutW(running, kShowRunningWindow, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+      return;
+    }
+    Sleep(50);
+  }
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-  using namespace vorelo::win32;
   try {
+    const UniqueHandle oneAtATime(CreateMutexW(nullptr, FALSE, kInstanceMutex));
+    if (oneAtATime && GetLastError() == ERROR_ALREADY_EXISTS) {
+      showTheRunningCopy();
+      return 0;
+    }
     enableDpiAwareness();
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);

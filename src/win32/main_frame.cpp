@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "win32/boxes.h"
 #include "win32/dpi.h"
 #include "win32/errors.h"
 #include "win32/input_box.h"
@@ -18,12 +19,15 @@ namespace {
 using app::Control;
 using app::Kind;
 
-constexpr wchar_t kClassName[] = L"VoreloMainWindow";
 // No WS_CLIPCHILDREN: group boxes do not paint their inside, the window behind them does.
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+// On the taskbar even while it is briefly shown without activation (setState).
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 constexpr UINT_PTR kWatchTimerId = 1;
 constexpr UINT_PTR kSendTimerId = 2;
+// Ends the moment after a stop during which the window cannot be activated.
+constexpr UINT_PTR kActivatableTimerId = 3;
+constexpr UINT kNoActivateMs = 1000;
 
 int px(int twips, UINT dpi) {
   return app::twipsToPixels(twips, static_cast<int>(dpi));
@@ -53,10 +57,10 @@ void MainFrame::create(int showCommand) {
   // No class icon: the start-up procedure sets the window's icon before it is first shown.
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  wc.lpszClassName = kClassName;
+  wc.lpszClassName = kMainWindowClass;
   if (RegisterClassExW(&wc) == 0) throw StartupError(L"无法注册主窗口类", GetLastError());
 
-  if (CreateWindowExW(kExStyle, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+  if (CreateWindowExW(kExStyle, kMainWindowClass, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
                       nullptr, nullptr, instance_, this) == nullptr) {
     throw StartupError(L"无法创建主窗口", GetLastError());
   }
@@ -64,6 +68,7 @@ void MainFrame::create(int showCommand) {
   setFont();
   createControls();
   fitCombos();
+  fitLabels();
   placeStatusPanels();
   placeWindow(nullptr);
   tmrWatch_ = std::make_unique<NativeTimer>(hwnd_, kWatchTimerId);
@@ -176,6 +181,32 @@ void MainFrame::fitCombos() {
   }
 }
 
+void MainFrame::fitLabels() {
+  // The labels take the width of their text in the window's font, so "(s)" and "(m)" never
+  // wrap away whatever font the system maps the message font to (SimSun on Chinese Windows).
+  std::array<int, 2> widths{};
+  const Control labels[2] = {Control::lblInterval, Control::lblTotalTime};
+  if (const WindowDc dc(hwnd_); dc) {
+    const SelectedObject selected(dc.get(), font_.get());
+    for (std::size_t i = 0; i < 2; ++i) {
+      const std::wstring text = widen(app::entry(labels[i]).caption);
+      RECT r{0, 0, 0, 0};
+      DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &r,
+                DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+      widths[i] = r.right - r.left;
+    }
+  }
+  // A group box draws its caption 7 px in from its left edge (at 96 DPI).
+  const int captionLeft =
+      app::pixelRect(app::entry(Control::fraTime), static_cast<int>(dpi_)).left +
+      MulDiv(7, static_cast<int>(dpi_), 96);
+  const auto rects = app::timeLabelRects(static_cast<int>(dpi_), widths, captionLeft);
+  for (std::size_t i = 0; i < 2; ++i) {
+    MoveWindow(child(labels[i]), rects[i].left, rects[i].top, rects[i].width(), rects[i].height(),
+               FALSE);
+  }
+}
+
 void MainFrame::placeStatusPanels() {
   HWND status = child(Control::stbStatus);
   int edges[2] = {px(app::kStatusPanelWidths[0], dpi_),
@@ -218,6 +249,7 @@ void MainFrame::applyDpi(UINT dpi, const RECT* suggested) {
     MoveWindow(child(s.control), r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
   }
   fitCombos();
+  fitLabels();
   placeStatusPanels();
   placeWindow(suggested);
   // Icons are drawn for the new size when next needed; the one showing is replaced now.
@@ -242,6 +274,43 @@ HICON MainFrame::iconImage(platform::Icon icon, bool big) {
 
 HWND MainFrame::child(Control control) const {
   return windows_[slot(control)];
+}
+
+HWND MainFrame::windowOf(const platform::ControlBackend& control) const {
+  for (std::size_t i = 0; i < windows_.size(); ++i) {
+    const platform::ControlBackend* native =
+        combos_[i] ? static_cast<const platform::ControlBackend*>(combos_[i].get())
+                   : static_cast<const platform::ControlBackend*>(buttons_[i].get());
+    if (native == &control) return windows_[i];
+  }
+  return nullptr;
+}
+
+void MainFrame::focus(platform::ControlBackend& control) {
+  HWND target = windowOf(control);
+  if (target == nullptr) return;
+  // SetFocus would activate an inactive window and take the keyboard from the chat window; the
+  // control is then where restoreFocus puts the focus when the user activates the window.
+  if (GetForegroundWindow() == hwnd_ && !IsIconic(hwnd_)) {
+    SetFocus(target);
+  } else {
+    lastFocus_ = target;
+  }
+}
+
+bool MainFrame::hasFocus(const platform::ControlBackend& control) const {
+  HWND target = windowOf(control);
+  HWND focus = GetForegroundWindow() == hwnd_ ? GetFocus() : lastFocus_;
+  // A combo box's edit field counts as the combo box.
+  return target != nullptr && focus != nullptr && (focus == target || IsChild(target, focus));
+}
+
+void MainFrame::showRunningWindow() {
+  // A second copy was started. While a run goes on the window stays as it is (minimised, the
+  // keys going to the chat window); when idle it comes back, in front.
+  if (logic_ != nullptr && logic_->tmrSend.enabled()) return;
+  ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(hwnd_);
 }
 
 void MainFrame::restoreFocus() {
@@ -299,6 +368,12 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_TIMER:
+      if (wParam == kActivatableTimerId) {
+        KillTimer(hwnd_, kActivatableTimerId);
+        SetWindowLongPtrW(hwnd_, GWL_EXSTYLE,
+                          GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & ~WS_EX_NOACTIVATE);
+        return 0;
+      }
       for (NativeTimer* timer : {tmrWatch_.get(), tmrSend_.get()}) {
         if (timer != nullptr && timer->id() == wParam) {
           timer->elapsed();
@@ -324,6 +399,9 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       restoreFocus();
       return 0;
+    case kShowRunningWindow:
+      showRunningWindow();
+      return 0;
     case WM_DPICHANGED:
       applyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -331,6 +409,10 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       PostQuitMessage(0);
       return 0;
     default:
+      if (isBoxShownMessage(msg)) {
+        bringBoxToFront(reinterpret_cast<HWND>(wParam), hwnd_);
+        return 0;
+      }
       break;
   }
   return DefWindowProcW(hwnd_, msg, wParam, lParam);
@@ -381,9 +463,20 @@ void MainFrame::setState(platform::WindowState state) {
     // SW_MINIMIZE activates the next window, so the keystrokes that follow go there.
     ShowWindow(hwnd_, SW_MINIMIZE);
   } else if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) {
-    // Shown again without taking the focus: keys a tick has just queued for the chat window
-    // must still reach it, not this one.
+    // A stop the user did not make in this window (F12, the time running out, a bad message)
+    // shows it again without taking the keyboard from the window the user is typing in. A
+    // window manager may activate a restored window all the same; with WS_EX_NOACTIVATE, for a
+    // moment, it does not.
+    HWND previous = GetForegroundWindow();
+    if (previous != nullptr && !ownsForeground()) {
+      SetWindowLongPtrW(hwnd_, GWL_EXSTYLE,
+                        GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
+      SetTimer(hwnd_, kActivatableTimerId, kNoActivateMs, nullptr);
+    }
     ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+    if (previous != nullptr && GetForegroundWindow() == hwnd_ && IsWindow(previous)) {
+      SetForegroundWindow(previous);
+    }
   }
 }
 
@@ -400,8 +493,7 @@ bool MainFrame::ownsForeground() const {
 }
 
 void MainFrame::messageBox(std::string_view text) {
-  MessageBoxW(hwnd_, widen(text).c_str(), widen(app::kAppTitle).c_str(),
-              MB_OK | MB_ICONINFORMATION);
+  showMessageBox(hwnd_, widen(text), widen(app::kAppTitle));
 }
 
 std::string MainFrame::inputBox(std::string_view prompt, std::string_view defaultText) {

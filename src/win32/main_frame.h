@@ -17,6 +17,11 @@
 
 namespace vorelo::win32 {
 
+// Asks the main window of a running Vorelo to show itself (a second copy was started); it does
+// when it is idle.
+inline constexpr UINT kShowRunningWindow = WM_APP + 1;
+inline constexpr wchar_t kMainWindowClass[] = L"VoreloMainWindow";
+
 class MainFrame final : public app::Toolkit, public platform::WindowBackend {
  public:
   explicit MainFrame(HINSTANCE instance);
@@ -45,6 +50,8 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void setState(platform::WindowState state) override;
   platform::WindowState state() const override;
   bool ownsForeground() const override;
+  void focus(platform::ControlBackend& control) override;
+  bool hasFocus(const platform::ControlBackend& control) const override;
   void messageBox(std::string_view text) override;
   std::string inputBox(std::string_view prompt, std::string_view defaultText) override;
   void end() override;
@@ -63,6 +70,9 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void applyDpi(UINT dpi, const RECT* suggested);
   HICON iconImage(platform::Icon icon, bool big);
   HWND child(app::Control control) const;
+  HWND windowOf(const platform::ControlBackend& control) const;
+  void fitLabels();
+  void showRunningWindow();
   void restoreFocus();
 
   HINSTANCE instance_;

@@ -131,7 +131,8 @@ HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring
       break;
     case app::Kind::Label:
       cls = WC_STATICW;
-      style |= SS_LEFT | SS_NOPREFIX;
+      // A label never wraps: the window sizes it to its text (MainFrame::fitLabels).
+      style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
       break;
   }
   HWND w = CreateWindowExW(0, cls, caption.c_str(), style, rect.left, rect.top,

@@ -127,6 +127,10 @@ class FakeWindow final : public platform::WindowBackend {
   // A box of the window is in front while it is open; the window itself once the user
   // brought it there.
   bool ownsForeground() const override { return active_ || boxesOpen_ > 0; }
+  void focus(platform::ControlBackend& control) override { focused_ = &control; }
+  bool hasFocus(const platform::ControlBackend& control) const override {
+    return focused_ == &control;
+  }
   void messageBox(std::string_view text) override;
   std::string inputBox(std::string_view prompt, std::string_view defaultText) override;
   void end() override { ended_ = true; }
@@ -154,6 +158,9 @@ class FakeWindow final : public platform::WindowBackend {
   const std::vector<std::string>& prompts() const { return prompts_; }
   // Times the window was minimised and shown again by the program.
   int minimizeCount() const { return minimizeCount_; }
+  // The control with the focus (or where it goes when the window is activated); null before
+  // anything was focused.
+  const platform::ControlBackend* focused() const { return focused_; }
   int restoreCount() const { return restoreCount_; }
 
  private:
@@ -166,6 +173,7 @@ class FakeWindow final : public platform::WindowBackend {
   int minimizeCount_ = 0;
   int restoreCount_ = 0;
   bool active_ = false;
+  const platform::ControlBackend* focused_ = nullptr;
   int boxesOpen_ = 0;
 };
 

@@ -283,6 +283,28 @@ TEST_F(EngineTest, CyclePositionPastAShortenedListWrapsToTheFirstItem) {
   EXPECT_EQ(typed(sent()), "a|[Enter]|b|[Enter]|a|[Enter]");
 }
 
+// While sending the focus rests on 停止; afterwards it goes back to where it was before 开始, or
+// to the first control in tab order when nothing had it.
+TEST_F(EngineTest, FocusRestsOnStopWhileSendingAndReturnsAfterwards) {
+  start("a");
+  const auto focusedOn = [this](Control c) { return window().focused() == &tk.buttonOf(c); };
+  window().focus(tk.buttonOf(Control::cmdBegin));  // the user clicks 开始
+  begin();
+  EXPECT_TRUE(focusedOn(Control::cmdStop));
+  w->cmdBegin_Click();  // F12 during the run: the focus stays
+  stop();
+  EXPECT_TRUE(focusedOn(Control::cmdBegin));
+  stop();  // while idle nothing moves
+  EXPECT_TRUE(focusedOn(Control::cmdBegin));
+
+  window().focus(tk.comboOf(Control::comInterval));
+  screen(Control::comTotalTime).paste("1");
+  begin();
+  EXPECT_TRUE(focusedOn(Control::cmdStop));
+  advance(120000);  // the budget ends the run
+  EXPECT_TRUE(window().focused() == &tk.comboOf(Control::comInterval));
+}
+
 // Brought back to the front during a run, Vorelo would type into itself: the tick types
 // nothing and keeps its place in the cycle, but the time is charged.
 TEST_F(EngineTest, ATickWithVoreloInFrontTypesNothing) {

@@ -18,6 +18,20 @@ TEST(Layout, ClientAreaAndControlsAtStandardDpi) {
   EXPECT_EQ(status.bottom, 297) << "the status bar sits on the bottom edge";
 }
 
+// Texts measured in SimSun at 96 DPI: the duration label needs 5 px more than its place.
+TEST(Layout, TimeLabelsGrowRightThenMoveLeftTogether) {
+  const auto table = [](Control c) { return pixelRect(entry(c), 96); };
+  EXPECT_EQ(timeLabelRects(96, {40, 40}, 15)[1], table(Control::lblTotalTime)) << "nothing moves";
+  const auto fitted = timeLabelRects(96, {61, 67}, 15);
+  EXPECT_EQ(fitted[0].left, 27);
+  EXPECT_EQ(fitted[1].left, 27);
+  EXPECT_EQ(fitted[1].right, table(Control::comTotalTime).left - 2);
+  EXPECT_GE(fitted[0].width(), 61);
+  EXPECT_EQ(fitted[1].top, table(Control::lblTotalTime).top);
+  EXPECT_EQ(fitted[1].bottom, table(Control::lblTotalTime).bottom);
+  EXPECT_EQ(timeLabelRects(96, {61, 200}, 15)[1].left, 15) << "never past the frame's caption";
+}
+
 TEST(Layout, NeighboursKeepTheirGapsAtEveryDpi) {
   for (int dpi : {96, 120, 144, 168, 192, 240, 288}) {
     SCOPED_TRACE(dpi);

@@ -60,13 +60,15 @@ TEST_F(ListTest, DeleteWithFreeTextTypedDoesNothing) {
   EXPECT_EQ(m.comContent.text(), "bx");
 }
 
-TEST_F(ListTest, AddingToAFullListDoesNothing) {
+TEST_F(ListTest, AddingToAFullListSaysSoWithoutAsking) {
   std::string file;
   for (int i = 0; i < 32767; ++i) file += "m\n";
   auto& m = start(file);
   add("one more");
   EXPECT_EQ(m.comContent.listCount(), 32767);
-  EXPECT_TRUE(window().messages().empty());
+  EXPECT_TRUE(window().prompts().empty());
+  ASSERT_EQ(window().messages().size(), 1u);
+  EXPECT_EQ(window().messages()[0], "对话列表已满：已有 32767 条消息，不能再添加。");
 }
 
 class HotkeyTest : public WindowTest {
