@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "app/version.h"
+
 namespace vorelo::app {
 
 enum class Control : uint8_t {
@@ -83,7 +85,7 @@ constexpr const ControlEntry& entry(Control c) {
 
 // Status bar panels, twips wide, and their texts.
 inline constexpr int kStatusPanelWidths[2] = {2100, 2820};
-inline constexpr std::string_view kStatusPanelTexts[2] = {"Vorelo 开发组", "版本 1.0.0"};
+inline constexpr std::string_view kStatusPanelTexts[2] = {"Vorelo 开发组", "版本 " VORELO_VERSION};
 
 inline constexpr std::string_view kAppTitle = "Vorelo";
 

@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""Packs and checks Vorelo's release zip.
+
+  release_zip.py pack <out dir> <version> <vorelo.exe> <Msg.txt> <guide> <LICENSE>
+  release_zip.py check <zip> <SHA256SUMS>
+
+pack writes vorelo-<version>-win64.zip and SHA256SUMS. The zip is reproducible: a fixed
+order, one fixed time for every entry (SOURCE_DATE_EPOCH, else 2026-01-01), fixed
+attributes. Names are stored in the code page of Chinese Windows (GBK), which Explorer reads
+them in, with the UTF-8 name in an Info-ZIP Unicode Path field for other tools. The guide is
+written as UTF-8 with a BOM and CR LF line ends, so Notepad shows it on any Windows.
+
+check verifies what a user downloads: exactly the four files, the guide and Msg.txt UTF-8
+with a BOM and CR LF, SHA256SUMS matching, and one version in the zip's name, the exe's
+version resource and the exe's status bar text.
+"""
+import hashlib
+import os
+import re
+import struct
+import sys
+import time
+import zlib
+
+GUIDE_NAME = "使用说明.txt"
+NAMES = ["vorelo.exe", "Msg.txt", GUIDE_NAME, "LICENSE"]
+BOM = b"\xef\xbb\xbf"
+
+
+def dos_time(epoch):
+    t = time.gmtime(max(epoch, 315532800))  # 1980-01-01: the earliest a zip can hold
+    return ((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec // 2),
+            ((t.tm_year - 1980) << 9) | (t.tm_mon << 5) | t.tm_mday)
+
+
+def crlf_with_bom(text_bytes):
+    text = text_bytes.decode("utf-8-sig").replace("\r\n", "\n").replace("\r", "\n")
+    return BOM + text.replace("\n", "\r\n").encode("utf-8")
+
+
+def write_zip(path, entries, epoch):
+    mtime, mdate = dos_time(epoch)
+    out = bytearray()
+    central = bytearray()
+    for name, data in entries:
+        gbk = name.encode("gbk")
+        utf8 = name.encode("utf-8")
+        extra = b""
+        if gbk != utf8:
+            body = struct.pack("<BI", 1, zlib.crc32(gbk)) + utf8
+            extra = struct.pack("<HH", 0x7075, len(body)) + body
+        packer = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
+        packed = packer.compress(data) + packer.flush()
+        crc = zlib.crc32(data)
+        offset = len(out)
+        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 8, mtime, mdate, crc, len(packed),
+                           len(data), len(gbk), len(extra)) + gbk + extra + packed
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 8, mtime, mdate, crc,
+                               len(packed), len(data), len(gbk), len(extra), 0, 0, 0, 0x20,
+                               offset) + gbk + extra
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central),
+                      len(out), 0)
+    with open(path, "wb") as f:
+        f.write(bytes(out + central + end))
+
+
+def read_zip(path):
+    """The entries of a zip this script wrote: [(name, data)], names from the Unicode field."""
+    data = open(path, "rb").read()
+    end = data.rindex(b"PK\x05\x06")
+    count, size, start = struct.unpack_from("<HII", data, end + 10)
+    entries = []
+    pos = start
+    for _ in range(count):
+        (_, _, _, flags, method, _, _, crc, csize, usize, nlen, xlen, clen, _, _, _,
+         offset) = struct.unpack_from("<IHHHHHHIIIHHHHHII", data, pos)
+        raw = data[pos + 46:pos + 46 + nlen]
+        extra = data[pos + 46 + nlen:pos + 46 + nlen + xlen]
+        name = raw.decode("utf-8") if flags & 0x800 else raw.decode("gbk")
+        at = 0
+        while at + 4 <= len(extra):
+            tag, length = struct.unpack_from("<HH", extra, at)
+            if tag == 0x7075:
+                name = extra[at + 9:at + 4 + length].decode("utf-8")
+            at += 4 + length
+        lnlen, lxlen = struct.unpack_from("<HH", data, offset + 26)
+        body = data[offset + 30 + lnlen + lxlen:offset + 30 + lnlen + lxlen + csize]
+        content = zlib.decompress(body, -15) if method == 8 else body
+        if zlib.crc32(content) != crc or len(content) != usize:
+            sys.exit(f"{path}: {name} is damaged")
+        entries.append((name, content))
+        pos += 46 + nlen + xlen + clen
+    return entries
+
+
+def resource_string(exe, key):
+    """A string of the exe's version resource (UTF-16), e.g. ProductVersion."""
+    found = re.search(re.escape(key.encode("utf-16-le")) + rb"\x00\x00(?:\x00\x00)?((?:[^\x00].|\x00[^\x00])*)\x00\x00", exe, re.S)
+    return found.group(1).decode("utf-16-le") if found else None
+
+
+def pack(out_dir, version, exe, messages, guide, license_file):
+    epoch = int(os.environ.get("SOURCE_DATE_EPOCH", "1767225600"))  # 2026-01-01
+    entries = [
+        ("vorelo.exe", open(exe, "rb").read()),
+        ("Msg.txt", crlf_with_bom(open(messages, "rb").read())),
+        (GUIDE_NAME, crlf_with_bom(open(guide, "rb").read())),
+        ("LICENSE", open(license_file, "rb").read()),
+    ]
+    zip_name = f"vorelo-{version}-win64.zip"
+    zip_path = os.path.join(out_dir, zip_name)
+    write_zip(zip_path, entries, epoch)
+    digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
+    with open(os.path.join(out_dir, "SHA256SUMS"), "w", newline="\n") as f:
+        f.write(f"{digest}  {zip_name}\n")
+    print(f"{zip_path}\n{digest}")
+
+
+def check(zip_path, sums_path):
+    problems = []
+    entries = read_zip(zip_path)
+    names = [name for name, _ in entries]
+    if names != NAMES:
+        problems.append(f"the zip holds {names}, not {NAMES}")
+    files = dict(entries)
+    for name in ("Msg.txt", GUIDE_NAME):
+        text = files.get(name, b"")
+        if not text.startswith(BOM):
+            problems.append(f"{name} has no UTF-8 BOM")
+        try:
+            text.decode("utf-8")
+        except UnicodeDecodeError:
+            problems.append(f"{name} is not UTF-8")
+        if re.search(rb"(?<!\r)\n|\r(?!\n)", text):
+            problems.append(f"{name} has line ends other than CR LF")
+    zip_name = os.path.basename(zip_path)
+    matched = re.fullmatch(r"vorelo-(\d+\.\d+\.\d+)-win64\.zip", zip_name)
+    version = matched.group(1) if matched else None
+    exe = files.get("vorelo.exe", b"")
+    for key in ("FileVersion", "ProductVersion"):
+        if resource_string(exe, key) != version:
+            problems.append(f"{key} in the exe is {resource_string(exe, key)}, the zip says {version}")
+    if ("版本 " + str(version)).encode("utf-8") not in exe:
+        problems.append(f"the exe's status bar text does not say 版本 {version}")
+    digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
+    if open(sums_path).read() != f"{digest}  {zip_name}\n":
+        problems.append("SHA256SUMS does not match the zip")
+    for problem in problems:
+        print("release check:", problem, file=sys.stderr)
+    if problems:
+        sys.exit(1)
+    print(f"release check: {zip_name} holds {', '.join(names)}; version {version} everywhere")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) == 8 and sys.argv[1] == "pack":
+        pack(*sys.argv[2:])
+    elif len(sys.argv) == 4 and sys.argv[1] == "check":
+        check(*sys.argv[2:])
+    else:
+        sys.exit(__doc__)
