@@ -178,6 +178,30 @@ void MainFrame::fitCombos() {
       asked += delta;
       SendMessageW(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), asked);
     }
+    centreFieldText(w);
+  }
+}
+
+void MainFrame::centreFieldText(HWND combo) {
+  // The combo box puts its edit field at the top of the selection field, and a single-line
+  // edit draws its text at its own top: in a tall field (192 DPI) the text would sit high. The
+  // edit is made one line tall and centred.
+  HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+  const WindowDc dc(combo);
+  if (edit == nullptr || !dc) return;
+  const SelectedObject selected(dc.get(), font_.get());
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc.get(), &tm);
+  RECT field{};
+  GetClientRect(combo, &field);
+  RECT r{};
+  GetWindowRect(edit, &r);
+  MapWindowPoints(nullptr, combo, reinterpret_cast<POINT*>(&r), 2);
+  const int height = std::min<int>(tm.tmHeight, field.bottom - field.top);
+  const int top = (field.bottom - field.top - height) / 2;
+  if (r.top != top || r.bottom - r.top != height) {
+    SetWindowPos(edit, nullptr, r.left, top, r.right - r.left, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
