@@ -36,7 +36,19 @@ namespace {
 using app::Control;
 using e2e::App;
 using e2e::DriverError;
+using e2e::isEnterDown;
+using e2e::isTextChar;
+using e2e::KeyMessage;
+using e2e::Millis;
+using e2e::narrow;
 using e2e::nowMs;
+using e2e::Process;
+using e2e::Receiver;
+using e2e::Shown;
+using e2e::TempFolder;
+using e2e::toWindowsPath;
+using e2e::waitUntilShown;
+using e2e::widen;
 
 // The constants of the procedure. The defaults are bench/run's.
 struct Procedure {
@@ -75,7 +87,7 @@ Procedure parseProcedure(int argc, wchar_t** argv, int first) {
       {"only", &p.only},
   };
   for (int i = first; i < argc; ++i) {
-    const std::string arg = e2e::narrow(argv[i]);
+    const std::string arg = narrow(argv[i]);
     const auto eq = arg.find('=');
     const auto field = eq == std::string::npos ? fields.end() : fields.find(arg.substr(0, eq));
     if (field == fields.end()) throw std::invalid_argument("unknown setting: " + arg);
@@ -170,7 +182,7 @@ constexpr std::string_view kHanzi =
     "白日依尽黄河入海流欲穷千里目更上一层楼";
 
 std::wstring chineseText(int characters) {
-  const std::wstring pool = e2e::widen(kHanzi);
+  const std::wstring pool = widen(kHanzi);
   std::wstring text;
   for (int i = 0; i < characters; ++i) text += pool[static_cast<std::size_t>(i) % pool.size()];
   return text;
@@ -190,13 +202,6 @@ std::string messageFile(int items) {
 }
 
 // --- Reading the receiver's log --------------------------------------------------------
-
-bool isTextChar(const KeyMessage& m) {
-  return m.kind == "CH" && m.code != 0x0D && m.code != 0x0A;
-}
-bool isEnterDown(const KeyMessage& m) {
-  return m.kind == "KD" && m.code == VK_RETURN;
-}
 
 // One typed message as the receiver saw it.
 struct Arrival {
@@ -235,9 +240,15 @@ std::size_t textChars(const std::vector<KeyMessage>& log, std::size_t from) {
       std::count_if(log.begin() + static_cast<std::ptrdiff_t>(from), log.end(), isTextChar));
 }
 
+// Enter keys that went down since log[from].
+std::ptrdiff_t entersSince(const Receiver& receiver, std::size_t from) {
+  const auto& log = receiver.messages();
+  return std::count_if(log.begin() + static_cast<std::ptrdiff_t>(from), log.end(), isEnterDown);
+}
+
 // Waits (polling every 100 ms, cheap: only new log lines are read) until `done` holds or
 // the log has not grown for `quietMs`. Returns whether `done` held.
-bool waitForLog(ReceiverWindow& receiver, const std::function<bool()>& done, double quietMs,
+bool waitForLog(Receiver& receiver, const std::function<bool()>& done, double quietMs,
                 double timeoutMs) {
   const double start = nowMs();
   std::size_t seen = receiver.messages().size();
@@ -332,7 +343,7 @@ struct Ticks {
   double drift = 0;              // last - first arrival - (n - 1) x 1000 ms
 };
 
-Ticks ticksSince(ReceiverWindow& receiver, std::size_t from, double start, int count) {
+Ticks ticksSince(Receiver& receiver, std::size_t from, double start, int count) {
   Ticks t;
   const auto& log = receiver.messages();
   for (std::size_t i = from; i < log.size() && t.arrivals.size() < std::size_t(count); ++i) {
@@ -354,33 +365,11 @@ Ticks ticksSince(ReceiverWindow& receiver, std::size_t from, double start, int c
 }
 
 // Waits until `count` Enter keys have arrived since log[from], a tick a second.
-void waitForEnters(ReceiverWindow& receiver, std::size_t from, int count) {
-  const auto enough = [&] {
-    const auto& log = receiver.messages();
-    return std::count_if(log.begin() + static_cast<std::ptrdiff_t>(from), log.end(), isEnterDown) >=
-           count;
-  };
+void waitForEnters(Receiver& receiver, std::size_t from, int count) {
+  const auto enough = [&] { return entersSince(receiver, from) >= count; };
   if (!waitForLog(receiver, enough, 10000, 1000.0 * count + 15000)) {
     throw DriverError("the run of ticks did not complete");
   }
-}
-
-// --- Driving Vorelo --------------------------------------------------------------------
-
-// Replaces the text of a field as a person would: select all, then type.
-void setField(App& app, Control c, std::string_view text) {
-  SendMessageW(app.comboEdit(c), EM_SETSEL, 0, -1);
-  app.typeIntoCombo(c, text);
-}
-
-// 开始, then the receiver must hold the focus again for the keys to land there. Returns the
-// time of the click.
-double begin(App& app, ReceiverWindow& receiver) {
-  const double clicked = nowMs();
-  app.clickButton(Control::cmdBegin);
-  if (!e2e::waitFor([&] { return app.iconic(); })) throw DriverError("Vorelo did not minimise");
-  if (!receiver.active() && !receiver.activate()) throw DriverError("the receiver has no focus");
-  return clicked;
 }
 
 // --- The figures -----------------------------------------------------------------------
@@ -389,18 +378,14 @@ class Bench {
  public:
   Bench(const std::string& vorelo, const std::string& receiver, const std::string& bare,
         Report& report, const Procedure& procedure)
-      : voreloUnix_(vorelo),
-        vorelo_(e2e::widen(e2e::toWindowsPath(vorelo))),
-        receiverExe_(e2e::widen(e2e::toWindowsPath(receiver))),
-        bareExe_(e2e::widen(e2e::toWindowsPath(bare))),
+      : vorelo_(vorelo),
+        receiverExe_(receiver),
+        bareExe_(bare),
+        notepad_(e2e::systemFolder(false) + "\\notepad.exe"),
         report_(report),
-        p_(procedure) {
-    wchar_t system[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
-    notepad_ = std::wstring(system, n) + L"\\notepad.exe";
-  }
+        p_(procedure) {}
 
-  const std::wstring& receiverExe() const { return receiverExe_; }
+  const std::string& receiverExe() const { return receiverExe_; }
 
   // Figure 2: CreateProcess to a visible top-level window; Vorelo, notepad and the bare window
   // in turn.
@@ -408,7 +393,7 @@ class Bench {
     progress("Figure 2: start to window shown");
     TempFolder folder;
     // One start of each first, not counted: the first start in a new prefix reads cold files.
-    for (const std::wstring* exe : {&vorelo_, &notepad_, &bareExe_}) timeToWindow(*exe, folder);
+    for (const std::string* exe : {&vorelo_, &notepad_, &bareExe_}) timeToWindow(*exe, folder);
     std::vector<double> vorelo;
     std::vector<double> notepad;
     std::vector<double> bare;
@@ -459,7 +444,7 @@ class Bench {
   }
 
   // Figure 4: a long Chinese message, first key to last character in the receiver.
-  void typing(ReceiverWindow& receiver) {
+  void typing(Receiver& receiver) {
     progress("Figure 4: typing a long Chinese message");
     const std::wstring text = chineseText(p_.messageChars);
     const int runs = p_.typingRuns;
@@ -469,11 +454,11 @@ class Bench {
     // after the last wanted tick, so exactly that many ticks type.
     Typed vorelo;
     {
-      App app(voreloUnix_, e2e::narrow(text));
-      setField(app, Control::comInterval, std::to_string(p_.typingInterval));
+      App app(vorelo_, narrow(text));
+      app.retypeCombo(Control::comInterval, std::to_string(p_.typingInterval));
       receiver.activate();
       const std::size_t from = receiver.messages().size();
-      const double clicked = begin(app, receiver);
+      const double clicked = e2e::beginSending(app, receiver);
       sleepUntil(clicked + period * runs + period / 2);
       // Ended rather than stopped with 停止: under Wine and openbox the restored window takes
       // the focus, and keys still queued for the receiver would go into Vorelo instead.
@@ -507,10 +492,7 @@ class Bench {
 
     // xdotool typing the same text on the X server.
     const std::string textFile = "/tmp/vorelo-bench-text-" + std::to_string(GetCurrentProcessId());
-    {
-      std::ofstream out(e2e::widen(e2e::toWindowsPath(textFile)).c_str(), std::ios::binary);
-      out << e2e::narrow(text);
-    }
+    e2e::writeFile(textFile, narrow(text));
     auto xdotool = [&](int delayMs, int count) {
       Typed typed;
       for (int i = 0; i < count; ++i) {
@@ -528,7 +510,7 @@ class Bench {
     };
     const Typed fast = xdotool(0, p_.xdotoolFastRuns);
     const Typed slow = xdotool(12, p_.xdotoolDefaultRuns);
-    DeleteFileW(e2e::widen(e2e::toWindowsPath(textFile)).c_str());
+    DeleteFileW(widen(toWindowsPath(textFile)).c_str());
 
     report_.samples("typing_ms vorelo", vorelo.ms);
     report_.samples("typing_first_key_ms_after_click vorelo", vorelo.firstKeys);
@@ -568,18 +550,16 @@ class Bench {
 
   // Figures 5, 6 and 7 with one Vorelo: start-up memory, the idle minute beside notepad and
   // the bare windows, then the run of ticks.
-  void longRun(ReceiverWindow& receiver) {
+  void longRun(Receiver& receiver) {
     progress("Figures 5-7: memory, the idle minute, the run of ticks");
     TempFolder folder;
-    Process notepad(notepad_, L"", folder.path());
-    Process bare(bareExe_, L"", folder.path());
-    Process poller(bareExe_, L"--poll " + std::to_wstring(p_.pollMs), folder.path());
-    for (const Process* p : {&notepad, &bare, &poller}) {
-      waitUntilShown(*p, [](HWND) { return true; });
-    }
+    Process notepad(notepad_, "", folder.path());
+    Process bare(bareExe_, "", folder.path());
+    Process poller(bareExe_, "--poll " + std::to_string(p_.pollMs), folder.path());
+    for (const Process* p : {&notepad, &bare, &poller}) waitUntilShown(*p);
     receiver.activate();
-    App app(voreloUnix_, std::string("tick"));
-    setField(app, Control::comInterval, "1");
+    App app(vorelo_, std::string("tick"));
+    app.retypeCombo(Control::comInterval, "1");
     // Start-up is over for all of them once the last has waited for input for a moment.
     Sleep(1000);
     const double voreloStartPeak = static_cast<double>(peakWorkingSet(app.process()));
@@ -611,7 +591,7 @@ class Bench {
     receiver.activate();
     const std::size_t from = receiver.messages().size();
     const double cpuAtClick = cpuMs(app.processId());
-    const double clicked = begin(app, receiver);
+    const double clicked = e2e::beginSending(app, receiver);
     Sleep(static_cast<DWORD>(std::max(0.0, clicked + p_.sendCpuSeconds * 1000.0 - nowMs())));
     const double sendCpu = (cpuMs(app.processId()) - cpuAtClick) / (nowMs() - clicked) * 100;
     waitForEnters(receiver, from, p_.ticks);
@@ -628,8 +608,8 @@ class Bench {
     try {
       // Started minimised and inactive: the window manager would hand a new window the focus
       // and the keys would go there.
-      Process ticker(bareExe_, L"--tick 1000", folder.path(), SW_SHOWMINNOACTIVE);
-      const Shown shown = waitUntilShown(ticker, [](HWND) { return true; });
+      Process ticker(bareExe_, "--tick 1000", folder.path(), SW_SHOWMINNOACTIVE);
+      const Shown shown = waitUntilShown(ticker);
       if (!receiver.activate()) throw DriverError("the receiver has no focus");
       const std::size_t start = receiver.messages().size();
       const double posted = nowMs();
@@ -689,19 +669,20 @@ class Bench {
  private:
   // Milliseconds from CreateProcess to a visible window (with `items` in the message list,
   // when given); the program is ended before this returns.
-  double timeToWindow(const std::wstring& exe, const TempFolder& folder,
+  double timeToWindow(const std::string& exe, const TempFolder& folder,
                       std::optional<int> items = std::nullopt) {
-    Process process(exe, L"", folder.path());
-    const Shown shown = waitUntilShown(process, [&](HWND window) {
+    Process process(exe, "", folder.path());
+    const auto ready = [&](HWND window) {
       return !items ||
              comboCount(GetDlgItem(window, app::controlId(Control::comContent))) == *items;
-    });
+    };
+    const Shown shown = waitUntilShown(process, ready, Millis{30000}, Millis{1});
     process.stop();
     return shown.at - process.startedAt();
   }
 
   // Types `text` into the receiver with `type` and returns what arrived.
-  Arrival typeOnce(ReceiverWindow& receiver, const std::wstring& text,
+  Arrival typeOnce(Receiver& receiver, const std::wstring& text,
                    const std::function<void()>& type) {
     if (!receiver.activate()) throw DriverError("the receiver has no focus");
     const std::size_t from = receiver.messages().size();
@@ -716,14 +697,9 @@ class Bench {
 
   // Waits until `count` messages, each ended by Enter, have arrived since log[from] and the
   // receiver has gone quiet, and returns them.
-  Typed collectMessages(ReceiverWindow& receiver, std::size_t from, const std::wstring& text,
-                        int count) {
-    const auto enough = [&] {
-      const auto& log = receiver.messages();
-      return std::count_if(log.begin() + static_cast<std::ptrdiff_t>(from), log.end(),
-                           isEnterDown) >= count;
-    };
-    waitForLog(receiver, enough, 15000, 15000.0 * count);
+  Typed collectMessages(Receiver& receiver, std::size_t from, const std::wstring& text, int count) {
+    waitForLog(
+        receiver, [&] { return entersSince(receiver, from) >= count; }, 15000, 15000.0 * count);
     waitForLog(
         receiver, [] { return false; }, 1000, 60000);
     Typed typed;
@@ -736,11 +712,10 @@ class Bench {
     return typed;
   }
 
-  std::string voreloUnix_;
-  std::wstring vorelo_;
-  std::wstring receiverExe_;
-  std::wstring bareExe_;
-  std::wstring notepad_;
+  std::string vorelo_;
+  std::string receiverExe_;
+  std::string bareExe_;
+  std::string notepad_;
   Report& report_;
   Procedure p_;
 };
@@ -760,9 +735,6 @@ void measure(Report& report, const char* figure, const std::function<void()>& ru
 
 int wmain(int argc, wchar_t** argv) {
   using namespace vorelo::bench;
-  using vorelo::e2e::narrow;
-  using vorelo::e2e::toWindowsPath;
-  using vorelo::e2e::widen;
   if (argc < 6) {
     std::fprintf(stderr,
                  "usage: vorelo_bench <vorelo.exe> <receiver.exe> <bare_window.exe> <rows file> "
@@ -776,7 +748,7 @@ int wmain(int argc, wchar_t** argv) {
     const auto wanted = [&](int figure) { return procedure.only == 0 || procedure.only == figure; };
     if (wanted(2)) measure(report, "2. Start → window shown", [&] { bench.startTime(); });
     if (wanted(3)) measure(report, "3. Start with a full message list", [&] { bench.listLoad(); });
-    ReceiverWindow receiver(bench.receiverExe());
+    Receiver receiver(bench.receiverExe());
     if (wanted(4)) measure(report, "4. Typing a long message", [&] { bench.typing(receiver); });
     if (wanted(5)) {
       measure(report, "5–7. Idle minute and run of ticks", [&] { bench.longRun(receiver); });

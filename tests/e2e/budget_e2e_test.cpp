@@ -17,32 +17,8 @@ namespace {
 
 using app::Control;
 
-std::string folder(UINT (*get)(LPWSTR, UINT)) {
-  wchar_t path[MAX_PATH];
-  const UINT n = get(path, MAX_PATH);
-  return narrow(std::wstring(path, n));
-}
-UINT systemDir(LPWSTR p, UINT n) {
-  return GetSystemDirectoryW(p, n);
-}
-UINT windowsDir(LPWSTR p, UINT n) {
-  return GetWindowsDirectoryW(p, n);
-}
-
 void copy(const std::string& from, const std::string& to) {
   ASSERT_TRUE(CopyFileW(widen(from).c_str(), widen(to).c_str(), FALSE)) << from << " -> " << to;
-}
-
-std::string readAll(const std::string& path) {
-  std::string content;
-  HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return content;
-  UniqueHandle owner(file);
-  char buffer[4096];
-  DWORD n = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) content.append(buffer, n);
-  return content;
 }
 
 std::string lower(std::string s) {
@@ -52,34 +28,26 @@ std::string lower(std::string s) {
 
 TEST(BudgetE2E, OneMinuteAtOneSecondTypes61MessagesThenPowersOffFromSystemFolders) {
   const std::string fake = siblingProgram("fake_poweroff.exe");
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::string base = narrow(temp) + "vorelo-budget-" + std::to_string(GetCurrentProcessId());
-  CreateDirectoryW(widen(base).c_str(), nullptr);
-  const std::string log = base + "\\poweroff.log";
+  const TempFolder base;
+  const std::string log = base.path() + "\\poweroff.log";
   SetEnvironmentVariableW(L"VORELO_POWEROFF_LOG", widen(log).c_str());
 
   // The real places, and two planted copies that must never run.
-  copy(fake, folder(systemDir) + "\\shutdown.exe");
-  copy(fake, folder(windowsDir) + "\\rundll.exe");
-  const std::string exe = base + "\\vorelo.exe";
+  copy(fake, systemFolder(false) + "\\shutdown.exe");
+  copy(fake, systemFolder(true) + "\\rundll.exe");
+  const std::string exe = base.path() + "\\vorelo.exe";
   copy(siblingProgram("vorelo.exe"), exe);
-  copy(fake, base + "\\shutdown.exe");
-  copy(fake, base + "\\rundll.exe");
+  copy(fake, base.path() + "\\shutdown.exe");
+  copy(fake, base.path() + "\\rundll.exe");
 
   Receiver receiver(siblingProgram("receiver.exe"));
   App app(exe, std::string("m"));
   copy(fake, app.workingFolder() + "\\shutdown.exe");
   copy(fake, app.workingFolder() + "\\rundll.exe");
-  SendMessageW(app.comboEdit(Control::comInterval), EM_SETSEL, 0, -1);
-  app.typeIntoCombo(Control::comInterval, "1");
-  SendMessageW(app.comboEdit(Control::comTotalTime), EM_SETSEL, 0, -1);
-  app.typeIntoCombo(Control::comTotalTime, "1");
+  app.retypeCombo(Control::comInterval, "1");
+  app.retypeCombo(Control::comTotalTime, "1");
   app.clickButton(Control::chkCut);
-
-  app.clickButton(Control::cmdBegin);
-  ASSERT_TRUE(waitFor([&] { return app.iconic(); }));
-  if (!receiver.active()) receiver.activate();
+  beginSending(app, receiver);
 
   // The run ends by itself: the window comes back, idle, with every control usable.
   ASSERT_TRUE(
@@ -98,13 +66,13 @@ TEST(BudgetE2E, OneMinuteAtOneSecondTypes61MessagesThenPowersOffFromSystemFolder
   }
 
   ASSERT_TRUE(waitFor([&] {
-    const std::string text = readAll(log);
+    const std::string text = readFile(log);
     return std::count(text.begin(), text.end(), '\n') >= 2;
   }));
   // Both programs are started back to back and run side by side, so the order of their log
   // lines is the scheduler's; the order of the launches themselves is checked without Wine.
   std::vector<std::string> ran;
-  std::istringstream lines(readAll(log));
+  std::istringstream lines(readFile(log));
   for (std::string line; std::getline(lines, line);) ran.push_back(line);
   ASSERT_EQ(ran.size(), 2u) << "nothing else ran";
   // Lower-cased, the Windows folder's rundll.exe sorts before the system folder's shutdown.exe.
@@ -112,9 +80,9 @@ TEST(BudgetE2E, OneMinuteAtOneSecondTypes61MessagesThenPowersOffFromSystemFolder
             [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
   const auto path = [](const std::string& line) { return lower(line.substr(0, line.find('|'))); };
   const auto commandLine = [](const std::string& line) { return line.substr(line.find('|') + 1); };
-  EXPECT_EQ(path(ran[0]), lower(folder(windowsDir) + "\\rundll.exe"));
+  EXPECT_EQ(path(ran[0]), lower(systemFolder(true) + "\\rundll.exe"));
   EXPECT_EQ(commandLine(ran[0]), "rundll.exe user.exe,exitwindows");
-  EXPECT_EQ(path(ran[1]), lower(folder(systemDir) + "\\shutdown.exe"));
+  EXPECT_EQ(path(ran[1]), lower(systemFolder(false) + "\\shutdown.exe"));
   EXPECT_EQ(commandLine(ran[1]), "shutdown -s -t 30 -c \"设定时间到，Vorelo为你关机了！\"");
 }
 

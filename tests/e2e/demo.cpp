@@ -6,8 +6,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "e2e/driver.h"
@@ -18,18 +16,6 @@ namespace {
 
 using vorelo::app::Control;
 namespace e2e = vorelo::e2e;
-
-std::string readFile(const std::string& path) {
-  std::string content;
-  HANDLE file = CreateFileW(e2e::widen(e2e::toWindowsPath(path)).c_str(), GENERIC_READ,
-                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return content;
-  e2e::UniqueHandle owner(file);
-  char buffer[4096];
-  DWORD n = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) content.append(buffer, n);
-  return content;
-}
 
 void shoot(const std::string& folder, const char* name) {
   const std::string path = folder + "/" + name;
@@ -47,16 +33,13 @@ int main(int argc, char** argv) {
   const std::string shots = argv[3];
   try {
     e2e::Receiver receiver(e2e::siblingProgram("receiver.exe"));
-    e2e::App app(argv[1], readFile(argv[2]));
-    SendMessageW(app.comboEdit(Control::comInterval), EM_SETSEL, 0, -1);
-    app.typeIntoCombo(Control::comInterval, "1");
+    e2e::App app(argv[1], e2e::readFile(argv[2]));
+    app.retypeCombo(Control::comInterval, "1");
     std::printf("Vorelo started with %zu sample messages, interval 1 s.\n",
                 app.comboItems(Control::comContent).size());
     shoot(shots, "1-vorelo-idle.png");
 
-    app.clickButton(Control::cmdBegin);
-    e2e::waitFor([&] { return app.iconic(); });
-    if (!receiver.active()) receiver.activate();
+    e2e::beginSending(app, receiver);
     std::printf("开始 clicked: Vorelo minimised itself and types into the receiver window.\n");
     e2e::waitFor([&] { return receiver.submitTimes().size() >= 5; }, e2e::Millis{20000});
     shoot(shots, "2-receiver-while-sending.png");

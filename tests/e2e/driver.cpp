@@ -1,33 +1,19 @@
-#include "driver.h"
+#include "e2e/driver.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <ostream>
 #include <sstream>
 #include <system_error>
-#include <thread>
-#include <utility>
 
 namespace vorelo::e2e {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr Millis kPollInterval{20};
 // How long the program may take to answer one message before it counts as hung.
 constexpr UINT kAnswerTimeoutMs = 5000;
-// Wine sometimes refuses to start a program right after its previous copy has ended.
-constexpr Millis kLaunchRetryTime{2000};
-
-std::string lastError(std::string_view what) {
-  std::ostringstream out;
-  out << what << " (error " << GetLastError() << ")";
-  return out.str();
-}
 
 std::string controlName(app::Control c) {
   return std::string(app::entry(c).name);
@@ -73,115 +59,6 @@ class RemoteBuffer {
   void* address_ = nullptr;
 };
 
-// Owns a GDI object or device context.
-template <typename T, auto Free>
-class Gdi {
- public:
-  explicit Gdi(T handle) : handle_(handle) {}
-  ~Gdi() {
-    if (handle_) Free(handle_);
-  }
-  Gdi(const Gdi&) = delete;
-  Gdi& operator=(const Gdi&) = delete;
-  T get() const { return handle_; }
-
- private:
-  T handle_;
-};
-
-void deleteDc(HDC dc) {
-  DeleteDC(dc);
-}
-void deleteBitmap(HBITMAP bitmap) {
-  DeleteObject(bitmap);
-}
-
-class ScreenDc {
- public:
-  ScreenDc() : dc_(GetDC(nullptr)) {
-    if (!dc_) throw DriverError(lastError("GetDC(screen) failed"));
-  }
-  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-void writeFile(const std::wstring& path, const std::string& bytes) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw DriverError(lastError("cannot create " + narrow(path)));
-  DWORD written = 0;
-  if (!bytes.empty() &&
-      (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-       written != bytes.size())) {
-    throw DriverError(lastError("cannot write " + narrow(path)));
-  }
-}
-
-std::wstring makeWorkingFolder() {
-  static std::atomic<unsigned> counter{0};
-  wchar_t temp[MAX_PATH + 1];
-  const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-  if (length == 0 || length > MAX_PATH) throw DriverError(lastError("GetTempPathW failed"));
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::wstring folder =
-        std::wstring(temp) + L"vorelo-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-        std::to_wstring(counter++) + L"-" + std::to_wstring(GetTickCount64());
-    if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
-  }
-  throw DriverError(lastError("cannot create a working folder"));
-}
-
-void removeFolder(const std::wstring& folder) {
-  // The program's files may stay locked for a moment after it has ended.
-  std::error_code error;
-  waitFor(
-      [&] {
-        std::filesystem::remove_all(folder, error);
-        return !error;
-      },
-      Millis{2000});
-}
-
-struct WindowSearch {
-  DWORD processId;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK findMainWindow(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(hwnd, &owner);
-  if (owner != search->processId || !IsWindowVisible(hwnd)) return TRUE;
-  // The caption as the window manager knows it; sends no message to the program.
-  wchar_t caption[64] = {};
-  InternalGetWindowText(hwnd, caption, 64);
-  if (widen(app::kAppTitle) != caption) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
-
-struct OwnedWindows {
-  DWORD processId;
-  HWND except;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectOwnedWindows(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<OwnedWindows*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(hwnd, &owner);
-  if (owner == search->processId && hwnd != search->except && IsWindowVisible(hwnd)) {
-    search->found.push_back(hwnd);
-  }
-  return TRUE;
-}
-
 struct ChildSearch {
   int id;
   HWND found = nullptr;
@@ -209,18 +86,21 @@ std::string capture(const RECT& area) {
   info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biCompression = BI_RGB;
 
-  ScreenDc screen;
-  Gdi<HDC, deleteDc> memory(CreateCompatibleDC(screen.get()));
+  win32::WindowDc screen(nullptr);
+  if (!screen) throw DriverError(lastError("GetDC(screen) failed"));
+  win32::UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
   void* bits = nullptr;
-  Gdi<HBITMAP, deleteBitmap> bitmap(
+  win32::UniqueBitmap bitmap(
       CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!memory.get() || !bitmap.get() || !bits) throw DriverError(lastError("no bitmap"));
-  const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-  const BOOL copied = BitBlt(memory.get(), 0, 0, width, height, screen.get(), area.left, area.top,
-                             SRCCOPY | CAPTUREBLT);
-  GdiFlush();
-  SelectObject(memory.get(), previous);
-  if (!copied) throw DriverError(lastError("BitBlt from the screen failed"));
+  if (!memory || !bitmap || !bits) throw DriverError(lastError("no bitmap"));
+  {
+    win32::SelectedObject selected(memory.get(), bitmap.get());
+    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), area.left, area.top,
+                SRCCOPY | CAPTUREBLT)) {
+      throw DriverError(lastError("BitBlt from the screen failed"));
+    }
+    GdiFlush();
+  }
 
   const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
   return std::string(static_cast<const char*>(bits), stride * static_cast<std::size_t>(height));
@@ -229,33 +109,6 @@ std::string capture(const RECT& area) {
 }  // namespace
 
 // --- free functions -------------------------------------------------------------------------
-
-std::wstring widen(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, result.data(), length);
-  return result;
-}
-
-std::string narrow(std::wstring_view utf16) {
-  if (utf16.empty()) return {};
-  const int size = static_cast<int>(utf16.size());
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, result.data(), length, nullptr, nullptr);
-  return result;
-}
-
-std::string toWindowsPath(std::string_view path) {
-  if (path.empty() || path.front() != '/') return std::string(path);
-  std::string result = "Z:";
-  result += path;
-  std::replace(result.begin(), result.end(), '/', '\\');
-  return result;
-}
 
 std::optional<std::string> environment(const char* name) {
   const std::wstring wideName = widen(name);
@@ -267,22 +120,11 @@ std::optional<std::string> environment(const char* name) {
   return narrow(value);
 }
 
-bool waitFor(const std::function<bool()>& condition, Millis timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(kPollInterval);
-  }
-}
-
 std::string windowText(HWND window) {
-  const auto length = static_cast<std::size_t>(sendOrThrow(window, WM_GETTEXTLENGTH, 0, 0));
-  std::wstring text(length + 1, L'\0');
-  const auto copied = static_cast<std::size_t>(
-      sendOrThrow(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-  text.resize(std::min(copied, length));
-  return narrow(text);
+  // A round trip with a time limit first, so that a program that stopped answering fails the
+  // test instead of holding it up.
+  sendOrThrow(window, WM_NULL, 0, 0);
+  return narrow(win32::windowText(window));
 }
 
 std::string programUnderTest() {
@@ -299,23 +141,36 @@ std::string programUnderTest() {
   LocalFree(args);
   if (!found.empty()) return found;
   if (auto exe = environment("VORELO_EXE")) return *exe;
+  return siblingProgram("vorelo.exe");
+}
+
+std::string siblingProgram(const std::string& name) {
+  if (auto dir = environment("VORELO_TEST_BIN")) return toWindowsPath(*dir) + "\\" + name;
   wchar_t self[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring path(self, length);
   path.resize(path.find_last_of(L"\\/") + 1);
-  return narrow(path) + "vorelo.exe";
+  return narrow(path) + name;
+}
+
+std::string systemFolder(bool windows) {
+  wchar_t path[MAX_PATH];
+  const UINT n =
+      windows ? GetWindowsDirectoryW(path, MAX_PATH) : GetSystemDirectoryW(path, MAX_PATH);
+  return narrow(std::wstring_view(path, n));
 }
 
 std::optional<std::string> messageBoxText(HWND window) {
   HWND text = GetDlgItem(window, 0xFFFF);
   if (!text) return std::nullopt;
   try {
-    return windowText(text);
+    std::string read = windowText(text);
+    // A box closed while being read answers nothing.
+    if (IsWindow(text)) return read;
   } catch (const DriverError&) {
-    // Closed while being read.
-    if (!IsWindow(text)) return std::nullopt;
-    throw;
+    if (IsWindow(text)) throw;
   }
+  return std::nullopt;
 }
 
 void clickDialogButton(HWND box, int id) {
@@ -343,112 +198,36 @@ std::ostream& operator<<(std::ostream& out, const Rect& rect) {
              << ") " << rect.width() << "x" << rect.height();
 }
 
-UniqueHandle& UniqueHandle::operator=(UniqueHandle&& other) noexcept {
-  if (this != &other) reset(other.release());
-  return *this;
-}
-
-HANDLE UniqueHandle::release() {
-  return std::exchange(handle_, nullptr);
-}
-
-void UniqueHandle::reset(HANDLE handle) {
-  if (*this) CloseHandle(handle_);
-  handle_ = handle;
-}
-
 // --- App: life cycle ------------------------------------------------------------------------
 
 App::App(const std::string& exe, const MessageFile& messageFile, Millis startTimeout,
-         const BeforeStart& beforeStart) {
-  const std::wstring folder = makeWorkingFolder();
-  workingFolder_ = narrow(folder);
-  try {
-    if (messageFile) writeFile(folder + L"\\Msg.txt", *messageFile);
-    if (beforeStart) beforeStart(workingFolder_);
+         const BeforeStart& beforeStart)
+    : folder_(messageFile) {
+  if (beforeStart) beforeStart(folder_.path());
+  process_.emplace(exe, "", folder_.path());
+  const Shown shown = waitUntilShown(
+      *process_,
+      [](HWND window) {
+        // The caption as the window manager knows it; sends no message to the program.
+        wchar_t caption[64] = {};
+        InternalGetWindowText(window, caption, 64);
+        return widen(app::kAppTitle) == caption;
+      },
+      startTimeout);
+  window_ = shown.window;
+  startupTime_ = Millis{static_cast<Millis::rep>(shown.at - process_->startedAt())};
+  threadId_ = GetWindowThreadProcessId(window_, nullptr);
 
-    const std::wstring program = widen(toWindowsPath(exe));
-    std::wstring commandLine = L"\"" + program + L"\"";
-    PROCESS_INFORMATION started{};
-    DWORD launchError = 0;
-    const bool launched = waitFor(
-        [&] {
-          STARTUPINFOW startup{};
-          startup.cb = sizeof startup;
-          if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                             nullptr, folder.c_str(), &startup, &started)) {
-            return true;
-          }
-          launchError = GetLastError();
-          return false;
-        },
-        kLaunchRetryTime);
-    if (!launched) {
-      throw DriverError("cannot start " + narrow(program) + " (error " +
-                        std::to_string(launchError) + ")");
-    }
-    process_.reset(started.hProcess);
-    CloseHandle(started.hThread);
-    processId_ = started.dwProcessId;
-    const auto startedAt = Clock::now();
-
-    WindowSearch search{processId_};
-    waitFor(
-        [&] {
-          EnumWindows(findMainWindow, reinterpret_cast<LPARAM>(&search));
-          return search.found != nullptr || !running();
-        },
-        startTimeout);
-    if (!search.found) {
-      std::string why = running() ? "no window captioned \"Vorelo\" appeared in time"
-                                  : "the program ended during start-up, exit code " +
-                                        std::to_string(exitCode().value_or(0));
-      throw DriverError(why);
-    }
-    window_ = search.found;
-    startupTime_ = std::chrono::duration_cast<Millis>(Clock::now() - startedAt);
-    threadId_ = GetWindowThreadProcessId(window_, nullptr);
-
-    // Start-up is over once the program waits for input; a message round trip makes sure
-    // it is not stuck in between.
-    WaitForInputIdle(process_.get(), static_cast<DWORD>(startTimeout.count()));
-    send(window_, WM_NULL, 0, 0);
-  } catch (...) {
-    if (process_ && running()) {
-      TerminateProcess(process_.get(), 1);
-      WaitForSingleObject(process_.get(), kAnswerTimeoutMs);
-    }
-    removeFolder(folder);
-    throw;
-  }
-}
-
-App::~App() {
-  if (running()) {
-    TerminateProcess(process_.get(), 1);
-    WaitForSingleObject(process_.get(), kAnswerTimeoutMs);
-  }
-  removeFolder(widen(workingFolder_));
-}
-
-bool App::running() const {
-  return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
-}
-
-std::optional<DWORD> App::exitCode() const {
-  DWORD code = 0;
-  if (running() || !GetExitCodeProcess(process_.get(), &code)) return std::nullopt;
-  return code;
-}
-
-bool App::waitForExit(Millis timeout) {
-  return WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+  // Start-up is over once the program waits for input; a message round trip makes sure
+  // it is not stuck in between.
+  WaitForInputIdle(process(), static_cast<DWORD>(startTimeout.count()));
+  send(window_, WM_NULL, 0, 0);
 }
 
 std::vector<HWND> App::otherWindows() const {
-  OwnedWindows search{processId_, window_, {}};
-  EnumWindows(collectOwnedWindows, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  std::vector<HWND> windows = visibleWindowsOf(processId());
+  std::erase(windows, window_);
+  return windows;
 }
 
 // --- App: reading ---------------------------------------------------------------------------
@@ -580,7 +359,7 @@ std::vector<std::string> App::statusTexts() const {
     const auto length =
         static_cast<std::size_t>(LOWORD(send(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(i), 0)));
     // SB_GETTEXTW writes straight into the given address, so it must be the program's.
-    RemoteBuffer buffer(process_.get(), (length + 1) * sizeof(wchar_t));
+    RemoteBuffer buffer(process(), (length + 1) * sizeof(wchar_t));
     send(bar, SB_GETTEXTW, static_cast<WPARAM>(i), buffer.address());
     std::wstring text(length, L'\0');
     buffer.read(text.data(), length * sizeof(wchar_t));
@@ -592,7 +371,7 @@ std::vector<std::string> App::statusTexts() const {
 std::vector<int> App::statusParts() const {
   HWND bar = requireControl(app::Control::stbStatus);
   constexpr int kMaxParts = 256;  // the most a status bar can have
-  RemoteBuffer buffer(process_.get(), kMaxParts * sizeof(int));
+  RemoteBuffer buffer(process(), kMaxParts * sizeof(int));
   const auto parts = static_cast<int>(send(bar, SB_GETPARTS, kMaxParts, buffer.address()));
   std::vector<int> edges(static_cast<std::size_t>(std::clamp(parts, 0, kMaxParts)));
   buffer.read(edges.data(), edges.size() * sizeof(int));
@@ -627,6 +406,11 @@ void App::typeIntoCombo(app::Control c, std::string_view text) {
     if (!PostMessageW(edit, WM_CHAR, unit, 1)) throw DriverError(lastError("PostMessage failed"));
   }
   waitForPostedBefore(edit, controlName(c) + " did not process the typed text", kDefaultTimeout);
+}
+
+void App::retypeCombo(app::Control c, std::string_view text) {
+  if (HWND edit = comboEdit(c)) send(edit, EM_SETSEL, 0, static_cast<LPARAM>(-1));
+  typeIntoCombo(c, text);
 }
 
 void App::waitForPostedBefore(HWND edit, const std::string& what, Millis timeout) {
@@ -707,7 +491,7 @@ void App::screenshot(const std::string& path) const {
   const std::filesystem::path target(widen(toWindowsPath(path)));
   std::error_code ignored;
   std::filesystem::create_directories(target.parent_path(), ignored);
-  writeFile(target.wstring(), bytes);
+  writeFile(narrow(target.wstring()), bytes);
 }
 
 }  // namespace vorelo::e2e

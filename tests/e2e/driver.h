@@ -8,48 +8,28 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <functional>
 #include <iosfwd>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/layout.h"
+#include "e2e/process.h"
 
 namespace vorelo::e2e {
-
-using Millis = std::chrono::milliseconds;
-
-// How long a condition may take to come true before a test gives up on it.
-inline constexpr Millis kDefaultTimeout{5000};
-
-// Raised when the program cannot be driven as asked: it does not start, a control is
-// missing or disabled, or the program stops answering. Google Test reports the exception
-// as a failure of the test that was running.
-class DriverError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-std::wstring widen(std::string_view utf8);
-std::string narrow(std::wstring_view utf16);
-
-// Wine shows the Unix root as drive Z:, so "/a/b" becomes "Z:\a\b". Anything not starting
-// with '/' is returned unchanged.
-std::string toWindowsPath(std::string_view path);
 
 // The value of an environment variable, or nothing when it is unset.
 std::optional<std::string> environment(const char* name);
 
-// Polls `condition` until it holds or `timeout` has passed. Returns whether it held.
-bool waitFor(const std::function<bool()>& condition, Millis timeout = kDefaultTimeout);
-
 // The program a test drives: the first command-line argument that is not a Google Test
 // flag, else VORELO_EXE, else vorelo.exe in the test's own folder.
 std::string programUnderTest();
+// The path of a program built beside this test (VORELO_TEST_BIN, or the test's own folder).
+std::string siblingProgram(const std::string& name);
+// The Windows folder (where rundll.exe is looked for) or the system folder (shutdown.exe).
+std::string systemFolder(bool windows);
 
 // Text and class of any window, also one of another process.
 std::string windowText(HWND window);
@@ -77,26 +57,6 @@ std::optional<std::string> messageBoxText(HWND window);
 // box may close and end a modal loop.
 void clickDialogButton(HWND box, int id);
 
-// Owns a kernel handle.
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept;
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { reset(); }
-
-  HANDLE get() const { return handle_; }
-  HANDLE release();
-  void reset(HANDLE handle = nullptr);
-  explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
-
 // One running copy of the program.
 class App {
  public:
@@ -108,26 +68,25 @@ class App {
 
   // Starts `exe` (a Windows path, or a Unix path under Wine) in a new temporary working
   // folder that holds Msg.txt with the given bytes, and waits until the program shows its
-  // window captioned "Vorelo" and has finished starting up.
+  // window captioned "Vorelo" and has finished starting up. Going away, it ends the program if
+  // it still runs and removes the working folder.
   explicit App(const std::string& exe, const MessageFile& messageFile = std::nullopt,
                Millis startTimeout = Millis{15000}, const BeforeStart& beforeStart = {});
-  // Ends the program if it still runs and removes the working folder.
-  ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 
   HWND window() const { return window_; }
-  HANDLE process() const { return process_.get(); }
-  DWORD processId() const { return processId_; }
+  HANDLE process() const { return process_->handle(); }
+  DWORD processId() const { return process_->id(); }
   DWORD threadId() const { return threadId_; }
-  const std::string& workingFolder() const { return workingFolder_; }
+  const std::string& workingFolder() const { return folder_.path(); }
   // From the moment the program was started to the moment its window was found showing.
   Millis startupTime() const { return startupTime_; }
 
-  bool running() const;
+  bool running() const { return process_->running(); }
   // The exit code once the program has ended.
-  std::optional<DWORD> exitCode() const;
-  bool waitForExit(Millis timeout = kDefaultTimeout);
+  std::optional<DWORD> exitCode() const { return process_->exitCode(); }
+  bool waitForExit(Millis timeout = kDefaultTimeout) { return process_->waitForExit(timeout); }
 
   // Visible top-level windows of the program other than its main window (message boxes,
   // input boxes).
@@ -172,6 +131,8 @@ class App {
   // Types text into the combo's edit field one UTF-16 unit at a time and returns once the
   // program has processed every character.
   void typeIntoCombo(app::Control c, std::string_view text);
+  // The same over the whole field selected first, as a person replaces what a field holds.
+  void retypeCombo(app::Control c, std::string_view text);
   // Picks an item from the combo's drop-down list.
   void pickComboItem(app::Control c, int index);
   // Asks the window to close, like its close box.
@@ -192,9 +153,9 @@ class App {
   // for that message: everything posted to the program before it has been handled then.
   void waitForPostedBefore(HWND edit, const std::string& what, Millis timeout);
 
-  std::string workingFolder_;
-  UniqueHandle process_;
-  DWORD processId_ = 0;
+  TempFolder folder_;
+  // Started once the folder is ready, and ended before it is removed.
+  std::optional<Process> process_;
   DWORD threadId_ = 0;
   HWND window_ = nullptr;
   Millis startupTime_{0};

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <fstream>
 #include <string>
 
 #include "e2e/driver.h"
@@ -17,28 +16,15 @@ namespace {
 
 using app::Control;
 
-// Replaces the text of a time field as a person would: select all, then type.
-void setField(App& app, Control c, std::string_view text) {
-  SendMessageW(app.comboEdit(c), EM_SETSEL, 0, -1);
-  app.typeIntoCombo(c, text);
-}
-
 class EngineE2E : public ::testing::Test {
  protected:
   // The receiver comes first and Vorelo second, so minimising Vorelo hands the focus back to it.
   void launch(const App::MessageFile& msg, std::string_view interval = "1") {
     receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"));
     app = std::make_unique<App>(programUnderTest(), msg);
-    setField(*app, Control::comInterval, interval);
+    app->retypeCombo(Control::comInterval, interval);
   }
-  // 开始, then the receiver must hold the focus again for the keystrokes to land there.
-  double begin() {
-    const double t = nowMs();
-    app->clickButton(Control::cmdBegin);
-    EXPECT_TRUE(waitFor([&] { return app->iconic(); })) << "the window minimises";
-    if (!receiver->active()) receiver->activate();
-    return t;
-  }
+  double begin() { return beginSending(*app, *receiver); }
   bool waitForSubmits(std::size_t n, Millis timeout = Millis{15000}) {
     return waitFor([&] { return receiver->submitTimes().size() >= n; }, timeout);
   }
@@ -62,7 +48,7 @@ TEST_F(EngineE2E, FieldTextWithCtrlEnterChineseAndEmojiArriveIntact) {
   launch(std::string("x"));
   app->clickButton(Control::chkCycle);
   app->clickButton(Control::optSend1);
-  setField(*app, Control::comContent, "你好，世界😀");
+  app->retypeCombo(Control::comContent, "你好，世界😀");
   begin();
   ASSERT_TRUE(waitForSubmits(2));
   stop();

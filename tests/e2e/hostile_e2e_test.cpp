@@ -221,16 +221,13 @@ std::string listItem(HWND combo, int index) {
 // Whether a file can be held open so that nobody else can open it; Wine keeps the share modes
 // of its own processes.
 bool sharingIsEnforced() {
-  wchar_t temp[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, temp);
-  const std::wstring path =
-      std::wstring(temp) + L"vorelo-share-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
-  UniqueHandle held(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  const std::wstring path = widen(uniqueTempPath("vorelo-share-"));
+  UniqueFile held(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!held) return false;
-  UniqueHandle second(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
+  UniqueFile second(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
   return !second && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
@@ -245,7 +242,7 @@ TEST_P(HostileMessageFile, WindowComesUpQuicklyWithAUsableListAndTheProgramStays
 
   std::unique_ptr<App> app;
   // Declared after the program, so it is let go before the program's folder is removed.
-  UniqueHandle held;
+  UniqueFile held;
   const auto beforeStart = [&](const std::string& folder) {
     const std::wstring path = widen(folder) + L"\\Msg.txt";
     if (hostile.setup == Setup::Locked) {
@@ -302,8 +299,7 @@ TEST_P(HostileMessageFile, WindowComesUpQuicklyWithAUsableListAndTheProgramStays
   }
 
   // Still usable: a time field takes what is typed over it, and 退出 ends the program.
-  SendMessageW(app->comboEdit(Control::comInterval), EM_SETSEL, 0, -1);
-  app->typeIntoCombo(Control::comInterval, "5");
+  app->retypeCombo(Control::comInterval, "5");
   EXPECT_EQ(app->comboEditText(Control::comInterval), "5");
   app->clickButton(Control::cmdExit);
   ASSERT_TRUE(app->waitForExit()) << "退出 does not end the program";

@@ -59,16 +59,14 @@ class HotkeyE2E : public ::testing::Test {
     receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"));
     app = std::make_unique<App>(programUnderTest(), msg);
     // Short runs: one message a second.
-    SendMessageW(app->comboEdit(Control::comInterval), EM_SETSEL, 0, -1);
-    app->typeIntoCombo(Control::comInterval, "1");
+    app->retypeCombo(Control::comInterval, "1");
     focusReceiver();
   }
 
   // Gives the receiver the focus both in Wine's eyes and the X server's: keys pressed on the
   // X server go to the window that has the X focus.
   void focusReceiver() {
-    const std::string caption = windowText(receiver->window());
-    xdotool("search --name '^" + caption + "$' windowactivate --sync", Millis{5000});
+    xdotool("search --name '^" + receiver->caption() + "$' windowactivate --sync", Millis{5000});
     ASSERT_TRUE(receiver->activate()) << "the receiver does not take the focus";
   }
 

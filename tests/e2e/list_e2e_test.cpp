@@ -5,9 +5,7 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -210,8 +208,7 @@ TEST_F(ListE2E, DeleteRemovesTheSelectedItemAndSelectsTheLastOneLeft) {
 
 TEST_F(ListE2E, DeleteWithFreeTextInTheFieldRemovesNothing) {
   launch("a,b");
-  SendMessageW(app->comboEdit(Control::comContent), EM_SETSEL, 0, -1);
-  app->typeIntoCombo(Control::comContent, "zz");
+  app->retypeCombo(Control::comContent, "zz");
   app->clickButton(Control::cmdDel);
   app->sync();
   EXPECT_TRUE(app->running());
@@ -220,11 +217,6 @@ TEST_F(ListE2E, DeleteWithFreeTextInTheFieldRemovesNothing) {
 }
 
 // --- the message file -----------------------------------------------------------------------
-
-std::string readBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST_F(ListE2E, EditingTheListNeverWritesToTheFolder) {
   // A file that a program writing the list back could not reproduce byte for byte.
@@ -244,7 +236,7 @@ TEST_F(ListE2E, EditingTheListNeverWritesToTheFolder) {
   // Nothing is saved on the way out either.
   app->clickButton(Control::cmdExit);
   ASSERT_TRUE(app->waitForExit());
-  EXPECT_EQ(readBytes(folder / L"Msg.txt"), original);
+  EXPECT_EQ(readFile(app->workingFolder() + "\\Msg.txt"), original);
   std::vector<std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     files.push_back(narrow(entry.path().filename().wstring()));

@@ -63,8 +63,7 @@ TEST(RandomUseE2E, ThreeHundredActionsOnTheRealWindow) {
       app.clickButton(Control::cmdDel);
     } else if (what == 3 && !locked) {
       const Control c = rng() % 2 ? Control::comInterval : Control::comTotalTime;
-      SendMessageW(app.comboEdit(c), EM_SETSEL, 0, -1);
-      app.typeIntoCombo(c, texts[rng() % std::size(texts)]);
+      app.retypeCombo(c, texts[rng() % std::size(texts)]);
     } else if (what == 4 && !locked) {
       const Control c = rng() % 2 ? Control::comInterval : Control::comTotalTime;
       app.pickComboItem(c, static_cast<int>(rng() % app.comboItems(c).size()));

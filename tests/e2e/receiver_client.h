@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "e2e/driver.h"
+#include "e2e/process.h"
 
 namespace vorelo::e2e {
 
@@ -22,6 +23,10 @@ struct KeyMessage {
 
 // One line of the receiver's log, or nothing for a line that is not one.
 std::optional<KeyMessage> parseKeyMessage(const std::string& line);
+// The Enter key going down, with or without Ctrl: the end of a message.
+bool isEnterDown(const KeyMessage& m);
+// A character of text: WM_CHAR other than the CR or LF of an Enter key.
+bool isTextChar(const KeyMessage& m);
 
 class Receiver {
  public:
@@ -32,11 +37,15 @@ class Receiver {
   Receiver& operator=(const Receiver&) = delete;
 
   HWND window() const { return window_; }
+  const std::string& caption() const { return caption_; }
+  const std::string& logPath() const { return logPath_; }
   // Asks the receiver to take the focus and waits until it has it.
   bool activate();
   bool active() const;
 
-  std::vector<KeyMessage> messages() const;
+  // Every key message logged so far. Only what was added since the last call is read, so
+  // polling it while a long message is typed costs little; the vector grows in place.
+  const std::vector<KeyMessage>& messages() const;
   // What arrived as text: characters from WM_CHAR, with each Enter key written as "[Enter]"
   // and Ctrl+Enter as "[^Enter]" (their own WM_CHAR, CR or LF, is left out).
   std::string typed() const;
@@ -45,14 +54,16 @@ class Receiver {
 
  private:
   std::string logPath_;
-  UniqueHandle process_;
+  std::string caption_;
+  Process process_;
   HWND window_ = nullptr;
+  mutable long long readOffset_ = 0;
+  mutable std::string partialLine_;
+  mutable std::vector<KeyMessage> messages_;
 };
 
-// The clock the receiver stamps its messages with.
-double nowMs();
-
-// The path of a program built beside this test (VORELO_TEST_BIN, or the test's own folder).
-std::string siblingProgram(const std::string& name);
+// Clicks 开始 and waits until the window has minimised and the receiver holds the focus again,
+// so that the keys land there. Returns the time of the click (nowMs).
+double beginSending(App& app, Receiver& receiver);
 
 }  // namespace vorelo::e2e

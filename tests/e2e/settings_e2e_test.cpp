@@ -117,10 +117,7 @@ TEST(TypedInterval, SpacesTheMessagesOfARun) {
   App app(programUnderTest(), std::string("t"));
   ASSERT_EQ(typeKeys(app, kInterval, {"2", ".", "5"}).back(), "2.5");
 
-  const double begun = nowMs();
-  app.clickButton(Control::cmdBegin);
-  ASSERT_TRUE(waitFor([&] { return app.iconic(); })) << "开始 starts a run";
-  if (!receiver.active()) receiver.activate();
+  const double begun = beginSending(app, receiver);
   ASSERT_TRUE(waitFor([&] { return receiver.submitTimes().size() >= 2; }, Millis{10000}))
       << "received: " << receiver.typed();
   app.clickButton(Control::cmdStop);

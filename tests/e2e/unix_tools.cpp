@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "e2e/driver.h"
+#include "e2e/process.h"
 
 namespace vorelo::e2e {
 
@@ -37,14 +37,8 @@ std::optional<std::string> runUnix(const std::string& commandLine, unsigned time
                Millis{timeoutMs})) {
     return std::nullopt;
   }
-  std::string out;
-  HANDLE file = CreateFileW(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  UniqueHandle owner(file);
-  char buffer[4096];
-  DWORD n = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) out.append(buffer, n);
+  std::string out = readFile(unixPath);
+  DeleteFileW(windowsPath.c_str());
   return out;
 }
 
