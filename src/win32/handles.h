@@ -73,7 +73,7 @@ struct MemoryDcTraits {
   static void close(HDC h) { DeleteDC(h); }
 };
 
-// CreateFile, and only CreateFile: its failure is INVALID_HANDLE_VALUE.
+// Handles whose failure is INVALID_HANDLE_VALUE: CreateFile, CreateToolhelp32Snapshot.
 using UniqueFile = Unique<FileTraits>;
 // Processes, threads, snapshots, events: their failure is null.
 using UniqueHandle = Unique<KernelTraits>;

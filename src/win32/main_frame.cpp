@@ -28,6 +28,10 @@ constexpr UINT_PTR kSendTimerId = 2;
 // Ends the moment after a stop during which the window cannot be activated.
 constexpr UINT_PTR kActivatableTimerId = 3;
 constexpr UINT kNoActivateMs = 1000;
+// Checks, a moment after 开始 minimised the window, that the keyboard went back to the window
+// the user was in.
+constexpr UINT_PTR kHandBackTimerId = 4;
+constexpr UINT kHandBackMs = 150;
 
 int px(int twips, UINT dpi) {
   return app::twipsToPixels(twips, static_cast<int>(dpi));
@@ -392,6 +396,19 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_TIMER:
+      if (HWND foreground = GetForegroundWindow(); foreground != nullptr && !ownsForeground()) {
+        lastOtherForeground_ = foreground;
+      }
+      if (wParam == kHandBackTimerId) {
+        KillTimer(hwnd_, kHandBackTimerId);
+        // The window manager normally activates the next window; when it left the keyboard
+        // with nobody, or with this minimised window, it goes back to the user's window.
+        if (IsIconic(hwnd_) && (GetForegroundWindow() == nullptr || ownsForeground()) &&
+            lastOtherForeground_ != nullptr && IsWindow(lastOtherForeground_)) {
+          SetForegroundWindow(lastOtherForeground_);
+        }
+        return 0;
+      }
       if (wParam == kActivatableTimerId) {
         KillTimer(hwnd_, kActivatableTimerId);
         SetWindowLongPtrW(hwnd_, GWL_EXSTYLE,
@@ -486,6 +503,7 @@ void MainFrame::setState(platform::WindowState state) {
   if (state == platform::WindowState::Minimized) {
     // SW_MINIMIZE activates the next window, so the keystrokes that follow go there.
     ShowWindow(hwnd_, SW_MINIMIZE);
+    SetTimer(hwnd_, kHandBackTimerId, kHandBackMs, nullptr);
   } else if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) {
     // A stop the user did not make in this window (F12, the time running out, a bad message)
     // shows it again without taking the keyboard from the window the user is typing in. A

@@ -86,6 +86,9 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   std::optional<platform::Icon> shownIcon_;
   UniqueWindow tips_;
   HWND lastFocus_ = nullptr;
+  // The last window of another program seen in the foreground: where the keyboard goes back
+  // when Vorelo minimises itself.
+  HWND lastOtherForeground_ = nullptr;
   Win32System system_;
   // By position in the layout table; null for controls that report nothing (frames, labels).
   std::array<HWND, app::kControlCount> windows_{};

@@ -11,6 +11,7 @@
 
 #include "e2e/driver.h"
 #include "e2e/receiver_client.h"
+#include "e2e/unix_tools.h"
 
 namespace vorelo::e2e {
 namespace {
@@ -59,6 +60,14 @@ TEST(BudgetE2E, OneMinuteAtOneSecondTypes61MessagesThenPowersOffFromSystemFolder
   std::string expected;
   for (int i = 0; i < 61; ++i) expected += "m[Enter]";
   EXPECT_EQ(receiver.typed(), expected);
+  // The window is back, but the keyboard stays with the chat: what the user types next goes
+  // there, not into Vorelo.
+  EXPECT_EQ(GetForegroundWindow(), receiver.window());
+  const auto active = activeWindow();
+  EXPECT_EQ(active ? active->title : "", receiver.caption());
+  ASSERT_TRUE(xdotool("type z"));
+  EXPECT_TRUE(waitFor([&] { return receiver.typed() == expected + "z"; }));
+  EXPECT_EQ(app.comboEditText(Control::comContent), "m");
   for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime,
                     Control::chkCycle, Control::cmdAdd, Control::cmdDel, Control::optSend0,
                     Control::optSend1, Control::cmdBegin, Control::cmdStop}) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "e2e/driver.h"
@@ -79,6 +80,97 @@ TEST_F(EngineE2E, KeyStringsArriveAsKeys) {
   EXPECT_EQ(chars.substr(0, 3), "AB+");
   EXPECT_TRUE(tab);
   EXPECT_TRUE(ctrlA) << "^a is the A key with Ctrl held";
+}
+
+// Nothing gives the receiver the focus after 开始: Vorelo minimising itself hands the keyboard
+// back to the window the user was in.
+TEST_F(EngineE2E, BeginHandsTheKeyboardBackToTheWindowTheUserWasIn) {
+  launch(std::string("a"));
+  app->clickButton(Control::cmdBegin);
+  ASSERT_TRUE(waitForSubmits(1, Millis{5000})) << "received: " << receiver->typed();
+  stop();
+  EXPECT_EQ(receiver->typed().substr(0, 8), "a[Enter]");
+}
+
+// Modifiers held on the X server while a tick types: each is let go for the message and put
+// back afterwards. A held Alt never becomes a lone Alt press, so no menu bar opens.
+TEST_F(EngineE2E, HeldShiftCtrlAndAltAreLetGoForTheMessageAndPutBack) {
+  launch(std::string("ab"));
+  begin();
+  ASSERT_TRUE(waitForSubmits(1));
+  const std::pair<const char*, int> keys[] = {
+      {"shift", VK_SHIFT}, {"ctrl", VK_CONTROL}, {"alt", VK_MENU}};
+  std::size_t submits = 1;
+  for (const auto& [name, vk] : keys) {
+    ASSERT_TRUE(xdotool(std::string("keydown ") + name));
+    const bool typed = waitForSubmits(++submits, Millis{5000});
+    const bool stillDown = (GetAsyncKeyState(vk) & 0x8000) != 0;
+    xdotool(std::string("keyup ") + name);
+    ASSERT_TRUE(typed) << name;
+    EXPECT_TRUE(stillDown) << name << " is down again after the message";
+  }
+  stop();
+  EXPECT_EQ(receiver->typed().substr(0, 36), "ab[Enter]ab[Enter]ab[Enter]ab[Enter]");
+  for (const KeyMessage& m : receiver->messages()) EXPECT_NE(m.kind, "MENU");
+}
+
+// CapsLock on: the notation still writes upper-case under Shift and lower-case without it, and
+// CapsLock stays as the user set it. Navigation keys arrive with their extended flag.
+TEST_F(EngineE2E, CapsLockChangesNothingAndNavigationKeysAreExtended) {
+  launch(std::string("+a+(ab)c{LEFT}{DEL}"));
+  begin();
+  // Pressed in the chat, as a person would, before the first tick.
+  ASSERT_TRUE(xdotool("key Caps_Lock"));
+  ASSERT_TRUE(waitFor([] { return (GetKeyState(VK_CAPITAL) & 1) != 0; }));
+  const bool typed = waitForSubmits(1);
+  stop();
+  const bool capsStillOn = (GetKeyState(VK_CAPITAL) & 1) != 0;
+  xdotool("key Caps_Lock");
+  ASSERT_TRUE(typed);
+  EXPECT_EQ(receiver->typed().substr(0, 11), "AABc[Enter]");
+  EXPECT_TRUE(capsStillOn);
+  int extended = 0;
+  for (const KeyMessage& m : receiver->messages()) {
+    if (m.kind == "KD" && (m.code == VK_LEFT || m.code == VK_DELETE)) extended += m.extended;
+  }
+  EXPECT_EQ(extended, 2);
+}
+
+// Brought back to the front during a run, Vorelo has its focus on 停止 and types nothing into
+// itself: the run goes on, nothing arrives anywhere while it is in front.
+TEST_F(EngineE2E, RestoredDuringARunVoreloTypesNothingIntoItself) {
+  launch(std::string("x"));
+  begin();
+  ASSERT_TRUE(waitForSubmits(1));
+  ASSERT_TRUE(xdotool("search --name '^Vorelo$' windowactivate --sync", 5000));
+  ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == app->window() && !app->iconic(); }));
+  EXPECT_EQ(app->focus(), Control::cmdStop);
+  const std::size_t before = receiver->submitTimes().size();
+  Sleep(2500);  // two ticks
+  EXPECT_TRUE(app->running());
+  EXPECT_FALSE(app->enabled(Control::cmdBegin)) << "still sending";
+  EXPECT_EQ(receiver->submitTimes().size(), before);
+  EXPECT_EQ(app->comboEditText(Control::comContent), "x");
+  stop();
+}
+
+// A message over the length limit is found by 开始, before anything is typed.
+TEST_F(EngineE2E, BeginRefusesAMessageOverTheLengthLimit) {
+  launch("ok," + std::string(10001, 'y'));
+  app->clickButton(Control::cmdBegin);
+  std::optional<std::string> box;
+  ASSERT_TRUE(waitFor([&] {
+    for (HWND w : app->otherWindows()) box = messageBoxText(w);
+    return box.has_value();
+  }));
+  EXPECT_NE(box->find("第 2 条"), std::string::npos) << *box;
+  EXPECT_NE(box->find("10001"), std::string::npos) << *box;
+  EXPECT_NE(box->find("10000"), std::string::npos) << *box;
+  EXPECT_FALSE(app->iconic());
+  for (HWND w : app->otherWindows()) clickDialogButton(w, IDOK);
+  ASSERT_TRUE(waitFor([&] { return app->otherWindows().empty(); }));
+  EXPECT_TRUE(app->enabled(Control::cmdBegin)) << "the run did not start";
+  EXPECT_TRUE(receiver->messages().empty());
 }
 
 TEST_F(EngineE2E, MessagesComeOnePeriodApartStartingOnePeriodAfterBegin) {

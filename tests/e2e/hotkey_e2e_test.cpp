@@ -20,11 +20,6 @@ namespace {
 
 using app::Control;
 
-// Runs xdotool on the X server the test runs on; returns whether it finished in time.
-bool xdotool(const std::string& arguments, Millis timeout = Millis{10000}) {
-  return runUnix("xdotool " + arguments, static_cast<unsigned>(timeout.count())).has_value();
-}
-
 constexpr std::string_view kEmptyListMessage = "对话列表中没有内容！";
 // Long enough for many looks at the key by Vorelo (it looks about every 40 ms), even on a busy
 // machine, so a toggle would have shown by then.
@@ -66,7 +61,7 @@ class HotkeyE2E : public ::testing::Test {
   // Gives the receiver the focus both in Wine's eyes and the X server's: keys pressed on the
   // X server go to the window that has the X focus.
   void focusReceiver() {
-    xdotool("search --name '^" + receiver->caption() + "$' windowactivate --sync", Millis{5000});
+    xdotool("search --name '^" + receiver->caption() + "$' windowactivate --sync", 5000);
     ASSERT_TRUE(receiver->activate()) << "the receiver does not take the focus";
   }
 
@@ -131,6 +126,27 @@ TEST_F(HotkeyE2E, TapStartsARunAndTheNextTapStopsIt) {
   EXPECT_TRUE(waitFor([&] { return idle(); })) << "the second F12 stops the run like 停止";
   // The chat keeps its F12: the watcher only looks at the key.
   EXPECT_EQ(f12Presses(), 2u);
+
+  // The window is back, but the keyboard stays with the chat: what the user types next goes
+  // there, not into Vorelo.
+  Sleep(500);
+  EXPECT_EQ(GetForegroundWindow(), receiver->window());
+  const auto active = activeWindow();
+  EXPECT_EQ(active ? active->title : "", receiver->caption());
+  ASSERT_TRUE(xdotool("type z"));
+  EXPECT_TRUE(waitFor([&] { return receiver->typed().ends_with("z"); }));
+  EXPECT_EQ(app->comboEditText(Control::comContent), "a");
+}
+
+// An F12 press made in another program before Vorelo started is not taken for a press.
+TEST_F(HotkeyE2E, APressBeforeStartUpDoesNotCount) {
+  receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"));
+  xdotool("search --name '^" + receiver->caption() + "$' windowactivate --sync", 5000);
+  ASSERT_TRUE(receiver->activate());
+  tapF12();  // nobody reads it away before Vorelo starts
+  app = std::make_unique<App>(programUnderTest(), std::string(""));
+  EXPECT_FALSE(waitFor([&] { return !boxTexts().empty(); }, kQuietTime))
+      << "boxes: " << testing::PrintToString(boxTexts());
 }
 
 TEST_F(HotkeyE2E, HeldKeyTogglesOnlyOnce) {
@@ -162,6 +178,13 @@ TEST_F(HotkeyE2E, EmptyListShowsTheMessageOnceThenStopsThenShowsItAgain) {
   tapF12();
   ASSERT_TRUE(waitFor([&] { return oneEmptyListBox(); }))
       << "boxes: " << testing::PrintToString(boxTexts());
+  // The box comes up in front of the chat, where the user sees it.
+  std::optional<ManagedWindow> top;
+  EXPECT_TRUE(waitFor([&] {
+    top = topWindow();
+    return top && top->dialog && top->title == "Vorelo";
+  })) << "on top: "
+      << (top ? top->title : "nothing");
 
   // Another press while the box is open adds no second box.
   focusReceiver();

@@ -1,7 +1,10 @@
 // A stand-in chat window for end-to-end tests: it records every keyboard message it receives,
 // with the Ctrl/Shift/Alt state and the time, one line per message, flushed at once:
 //
-//   <milliseconds> <KD|KU|CH|SKD|SKU|SCH> <hex code> <C><S><A>  (modifiers or -)
+//   <milliseconds> <KD|KU|CH|SKD|SKU|SCH|MENU> <hex code> <C><S><A><E>
+//
+// C, S and A: Ctrl, Shift and Alt down; E: the key's extended flag; '-' where not. MENU is a
+// menu-bar activation (a lone Alt) the window was asked for, which it declines.
 //
 // Times are QueryPerformanceCounter in milliseconds, the same clock in every process, so a
 // test can compare them with the moment it clicked a button.
@@ -20,7 +23,7 @@ FILE* logFile = nullptr;
 std::wstring shown;
 LARGE_INTEGER frequency{};
 
-void record(const char* kind, WPARAM code) {
+void record(const char* kind, WPARAM code, LPARAM flags = 0) {
   LARGE_INTEGER now{};
   QueryPerformanceCounter(&now);
   const double ms =
@@ -28,18 +31,19 @@ void record(const char* kind, WPARAM code) {
   const bool ctrl = GetKeyState(VK_CONTROL) < 0;
   const bool shift = GetKeyState(VK_SHIFT) < 0;
   const bool alt = GetKeyState(VK_MENU) < 0;
-  std::fprintf(logFile, "%.3f %s %04X %c%c%c\n", ms, kind, static_cast<unsigned>(code),
-               ctrl ? 'C' : '-', shift ? 'S' : '-', alt ? 'A' : '-');
+  const bool extended = (flags & (1 << 24)) != 0;
+  std::fprintf(logFile, "%.3f %s %04X %c%c%c%c\n", ms, kind, static_cast<unsigned>(code),
+               ctrl ? 'C' : '-', shift ? 'S' : '-', alt ? 'A' : '-', extended ? 'E' : '-');
   std::fflush(logFile);
 }
 
 LRESULT CALLBACK receiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
   switch (msg) {
     case WM_KEYDOWN:
-      record("KD", wParam);
+      record("KD", wParam, lParam);
       return 0;
     case WM_KEYUP:
-      record("KU", wParam);
+      record("KU", wParam, lParam);
       return 0;
     case WM_CHAR:
       record("CH", wParam);
@@ -62,15 +66,22 @@ LRESULT CALLBACK receiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       EndPaint(hwnd, &paint);
       return 0;
     }
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_KEYMENU) {
+        record("MENU", wParam);
+        return 0;
+      }
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+    // Passed on like any window does, so a lone Alt asks for the menu bar as it would in a chat.
     case WM_SYSKEYDOWN:
-      record("SKD", wParam);
-      return 0;
+      record("SKD", wParam, lParam);
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_SYSKEYUP:
-      record("SKU", wParam);
-      return 0;
+      record("SKU", wParam, lParam);
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_SYSCHAR:
       record("SCH", wParam);
-      return 0;
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_APP:
       ShowWindow(hwnd, SW_RESTORE);
       SetForegroundWindow(hwnd);

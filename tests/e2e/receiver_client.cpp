@@ -9,14 +9,15 @@ namespace vorelo::e2e {
 std::optional<KeyMessage> parseKeyMessage(const std::string& line) {
   KeyMessage m;
   char kind[8] = {};
-  char mods[4] = {};
-  if (std::sscanf(line.c_str(), "%lf %7s %x %3s", &m.ms, kind, &m.code, mods) != 4) {
+  char mods[5] = {};
+  if (std::sscanf(line.c_str(), "%lf %7s %x %4s", &m.ms, kind, &m.code, mods) != 4) {
     return std::nullopt;
   }
   m.kind = kind;
   m.ctrl = mods[0] == 'C';
   m.shift = mods[1] == 'S';
   m.alt = mods[2] == 'A';
+  m.extended = mods[3] == 'E';
   return m;
 }
 

@@ -14,11 +14,12 @@ namespace vorelo::e2e {
 
 struct KeyMessage {
   double ms = 0;     // QueryPerformanceCounter in milliseconds: see nowMs()
-  std::string kind;  // KD KU CH SKD SKU SCH
+  std::string kind;  // KD KU CH SKD SKU SCH, or MENU: a menu-bar activation
   unsigned code = 0;
   bool ctrl = false;
   bool shift = false;
   bool alt = false;
+  bool extended = false;
 };
 
 // One line of the receiver's log, or nothing for a line that is not one.

@@ -74,4 +74,35 @@ Icon windowManagerIcon(const std::string& title) {
   return best;
 }
 
+bool xdotool(const std::string& arguments, unsigned timeoutMs) {
+  return runUnix("xdotool " + arguments, timeoutMs).has_value();
+}
+
+namespace {
+
+// The title and type of the X window whose id ends the output of `listCommand`.
+std::optional<ManagedWindow> managedWindow(const std::string& listCommand) {
+  const auto out = runUnix("id=$(" + listCommand + " | sed -e 's/.* //'); " +
+                           "xprop -id $id WM_NAME _NET_WM_WINDOW_TYPE");
+  if (!out) return std::nullopt;
+  const auto name = out->find("WM_NAME");
+  const auto open = out->find('"', name);
+  const auto close = out->find('"', open + 1);
+  if (name == std::string::npos || open == std::string::npos || close == std::string::npos) {
+    return std::nullopt;
+  }
+  return ManagedWindow{out->substr(open + 1, close - open - 1),
+                       out->find("_NET_WM_WINDOW_TYPE_DIALOG") != std::string::npos};
+}
+
+}  // namespace
+
+std::optional<ManagedWindow> activeWindow() {
+  return managedWindow("xprop -root _NET_ACTIVE_WINDOW");
+}
+
+std::optional<ManagedWindow> topWindow() {
+  return managedWindow("xprop -root _NET_CLIENT_LIST_STACKING");
+}
+
 }  // namespace vorelo::e2e

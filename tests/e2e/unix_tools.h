@@ -24,4 +24,18 @@ struct Icon {
 };
 Icon windowManagerIcon(const std::string& title);
 
+// Runs xdotool on the test's X server; returns whether it finished in time.
+bool xdotool(const std::string& arguments, unsigned timeoutMs = 10000);
+
+// A top-level window as the window manager sees it: what a person sees, which may differ from
+// Wine's own idea of the foreground and the Z order.
+struct ManagedWindow {
+  std::string title;
+  bool dialog = false;  // _NET_WM_WINDOW_TYPE_DIALOG: a box owned by another window
+};
+// The window the window manager made active (_NET_ACTIVE_WINDOW), and the one it stacks above
+// all others; nothing when there is none.
+std::optional<ManagedWindow> activeWindow();
+std::optional<ManagedWindow> topWindow();
+
 }  // namespace vorelo::e2e

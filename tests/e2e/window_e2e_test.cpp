@@ -24,6 +24,7 @@
 #include "app/layout.h"
 #include "e2e/driver.h"
 #include "e2e/shared_app.h"
+#include "win32/handles.h"
 
 namespace {
 
@@ -154,15 +155,31 @@ TEST_F(StartedWindow, ShowsEveryCaption) {
   }
 }
 
+// Every control where the table puts it. The time labels are the exception the window makes
+// so their text never wraps: same top and height, a common left edge no further left than the
+// frame's caption, and a right edge no further than 2 px before the combo box beside them.
 TEST_F(StartedWindow, PlacesEveryControlAtItsRectangle) {
+  const Rect frame = expectedRect(vorelo::app::entry(Control::fraTime), dpi());
+  const int labelsLeft = app().rect(Control::lblInterval).left;
   for (const ControlEntry& entry : kLayout) {
     if (!present(app(), entry)) continue;
     SCOPED_TRACE(entry.name);
     const Rect want = expectedRect(entry, dpi());
     const Rect got = app().rect(entry.control);
     SCOPED_TRACE(testing::Message() << "expected " << want << ", got " << got);
-    EXPECT_NEAR(got.left, want.left, kTolerancePx);
     EXPECT_NEAR(got.top, want.top, kTolerancePx);
+    if (entry.kind == Kind::Label) {
+      const Control combo =
+          entry.control == Control::lblInterval ? Control::comInterval : Control::comTotalTime;
+      EXPECT_EQ(got.left, labelsLeft);
+      EXPECT_LE(got.left, want.left);
+      EXPECT_GE(got.left, frame.left + MulDiv(7, dpi(), 96));
+      EXPECT_GE(got.right, want.right);
+      EXPECT_LE(got.right, expectedRect(vorelo::app::entry(combo), dpi()).left - 2);
+      EXPECT_NEAR(got.bottom, want.bottom, kTolerancePx);
+      continue;
+    }
+    EXPECT_NEAR(got.left, want.left, kTolerancePx);
     if (entry.kind == Kind::Combo) {
       // The window of a closed combo box is as high as its closed box.
       EXPECT_NEAR(got.width(), want.width(), kTolerancePx);
@@ -171,6 +188,35 @@ TEST_F(StartedWindow, PlacesEveryControlAtItsRectangle) {
       EXPECT_NEAR(got.right, want.right, kTolerancePx);
       EXPECT_NEAR(got.bottom, want.bottom, kTolerancePx);
     }
+  }
+}
+
+// No text needs more width than its control has, measured in the message font at the
+// window's DPI (the font the program takes from the system): labels, check boxes, option
+// buttons (their box and a gap before the text) and push buttons (a margin on each side).
+TEST_F(StartedWindow, EveryTextFitsItsControl) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
+                                         static_cast<UINT>(dpi())));
+  const vorelo::win32::UniqueFont font(CreateFontIndirectW(&metrics.lfMessageFont));
+  const vorelo::win32::WindowDc screen(nullptr);
+  const vorelo::win32::SelectedObject selected(screen.get(), font.get());
+  for (const ControlEntry& entry : kLayout) {
+    int around = 0;
+    if (entry.kind == Kind::CheckBox || entry.kind == Kind::Option) {
+      around = MulDiv(13 + 4, dpi(), 96);
+    } else if (entry.kind == Kind::Button) {
+      around = MulDiv(2 * 4, dpi(), 96);
+    } else if (entry.kind != Kind::Label) {
+      continue;
+    }
+    const std::wstring text = vorelo::e2e::widen(entry.caption);
+    RECT r{0, 0, 0, 0};
+    DrawTextW(screen.get(), text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    EXPECT_LE(r.right + around, app().rect(entry.control).width())
+        << entry.name << " at " << dpi() << " DPI, code page " << GetACP();
   }
 }
 
@@ -218,7 +264,8 @@ TEST_F(StartedWindow, StartsWithTheFocusOnDelete) {
 TEST_F(StartedWindow, CanBeCapturedForInspection) {
   const std::optional<std::string> folder = vorelo::e2e::environment("VORELO_ARTIFACTS");
   if (!folder || folder->empty()) GTEST_SKIP() << "VORELO_ARTIFACTS is not set";
-  const std::string path = *folder + "/window.bmp";
+  const std::string path =
+      *folder + "/window-" + std::to_string(dpi()) + "dpi-cp" + std::to_string(GetACP()) + ".bmp";
   app().screenshot(path);
   const std::filesystem::path written(vorelo::e2e::widen(vorelo::e2e::toWindowsPath(path)));
   ASSERT_TRUE(std::filesystem::exists(written));
@@ -318,6 +365,35 @@ TEST(Exit, CommandsNamingAnotherWindowAreIgnored) {
   EXPECT_TRUE(app.running());
   EXPECT_EQ(app.comboItems(Control::comContent), Items{"你好"});
   DestroyWindow(stranger);
+}
+
+// One Vorelo at a time: a second start shows the running window (restored and in front when
+// idle; left as it is during a run) and ends at once with exit code 0.
+TEST(SecondStart, ShowsTheRunningWindowAndEnds) {
+  App app(program(), std::string("你好\r\n"));
+  const auto startAgain = [&] {
+    vorelo::e2e::Process copy(program(), "", app.workingFolder());
+    EXPECT_TRUE(copy.waitForExit(Millis{10000}));
+    return copy.exitCode();
+  };
+  const auto mainWindows = [] {
+    int count = 0;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"VoreloMainWindow", nullptr));) ++count;
+    return count;
+  };
+  ShowWindow(app.window(), SW_MINIMIZE);
+  ASSERT_TRUE(waitFor([&] { return app.iconic(); }));
+  EXPECT_EQ(startAgain(), 0u);
+  EXPECT_TRUE(waitFor([&] { return !app.iconic() && GetForegroundWindow() == app.window(); }))
+      << "the idle window comes back in front";
+  EXPECT_EQ(mainWindows(), 1);
+
+  app.clickButton(Control::cmdBegin);
+  ASSERT_TRUE(waitFor([&] { return app.iconic(); }));
+  EXPECT_EQ(startAgain(), 0u);
+  EXPECT_FALSE(waitFor([&] { return !app.iconic(); }, Millis{1000})) << "a run is left alone";
+  EXPECT_EQ(mainWindows(), 1);
+  EXPECT_TRUE(app.running());
 }
 
 TEST(Exit, ClosingTheWindowEndsTheProgram) {
