@@ -32,6 +32,10 @@ constexpr UINT kNoActivateMs = 1000;
 // the user was in.
 constexpr UINT_PTR kHandBackTimerId = 4;
 constexpr UINT kHandBackMs = 150;
+// How often, and how many times, a window shown again is checked to have stayed shown.
+constexpr UINT_PTR kShownAgainTimerId = 5;
+constexpr UINT kShownAgainMs = 200;
+constexpr int kShownAgainChecks = 5;
 
 int px(int twips, UINT dpi) {
   return app::twipsToPixels(twips, static_cast<int>(dpi));
@@ -410,9 +414,12 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       if (wParam == kActivatableTimerId) {
-        KillTimer(hwnd_, kActivatableTimerId);
-        SetWindowLongPtrW(hwnd_, GWL_EXSTYLE,
-                          GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & ~WS_EX_NOACTIVATE);
+        makeActivatable();
+        return 0;
+      }
+      if (wParam == kShownAgainTimerId) {
+        if (shownAgainChecks_ > 0 && IsIconic(hwnd_)) showWithoutActivating();
+        if (--shownAgainChecks_ <= 0) KillTimer(hwnd_, kShownAgainTimerId);
         return 0;
       }
       for (NativeTimer* timer : {tmrWatch_.get(), tmrSend_.get()}) {
@@ -499,26 +506,42 @@ void MainFrame::setIcon(platform::Icon icon) {
   shownIcon_ = icon;
 }
 
+void MainFrame::makeActivatable() {
+  KillTimer(hwnd_, kActivatableTimerId);
+  const LONG_PTR exStyle = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
+  if (exStyle & WS_EX_NOACTIVATE)
+    SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, exStyle & ~WS_EX_NOACTIVATE);
+}
+
 void MainFrame::setState(platform::WindowState state) {
+  shownAgainChecks_ = 0;
   if (state == platform::WindowState::Minimized) {
+    makeActivatable();
     // SW_MINIMIZE activates the next window, so the keystrokes that follow go there.
     ShowWindow(hwnd_, SW_MINIMIZE);
     SetTimer(hwnd_, kHandBackTimerId, kHandBackMs, nullptr);
   } else if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) {
-    // A stop the user did not make in this window (F12, the time running out, a bad message)
-    // shows it again without taking the keyboard from the window the user is typing in. A
-    // window manager may activate a restored window all the same; with WS_EX_NOACTIVATE, for a
-    // moment, it does not.
-    HWND previous = GetForegroundWindow();
-    if (previous != nullptr && !ownsForeground()) {
-      SetWindowLongPtrW(hwnd_, GWL_EXSTYLE,
-                        GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
-      SetTimer(hwnd_, kActivatableTimerId, kNoActivateMs, nullptr);
-    }
-    ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
-    if (previous != nullptr && GetForegroundWindow() == hwnd_ && IsWindow(previous)) {
-      SetForegroundWindow(previous);
-    }
+    showWithoutActivating();
+    // A window manager still busy with the minimise just asked for may minimise the window
+    // again after it was shown; it is then shown once more.
+    shownAgainChecks_ = kShownAgainChecks;
+    SetTimer(hwnd_, kShownAgainTimerId, kShownAgainMs, nullptr);
+  }
+}
+
+void MainFrame::showWithoutActivating() {
+  // A stop the user did not make in this window (F12, the time running out, a bad message)
+  // shows it again without taking the keyboard from the window the user is typing in. A window
+  // manager may activate a restored window all the same; with WS_EX_NOACTIVATE, for a moment,
+  // it does not.
+  HWND previous = GetForegroundWindow();
+  if (previous != nullptr && !ownsForeground()) {
+    SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
+    SetTimer(hwnd_, kActivatableTimerId, kNoActivateMs, nullptr);
+  }
+  ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+  if (previous != nullptr && GetForegroundWindow() == hwnd_ && IsWindow(previous)) {
+    SetForegroundWindow(previous);
   }
 }
 

@@ -75,6 +75,8 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void fitLabels();
   void showRunningWindow();
   void restoreFocus();
+  void makeActivatable();
+  void showWithoutActivating();
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
@@ -89,6 +91,8 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   // The last window of another program seen in the foreground: where the keyboard goes back
   // when Vorelo minimises itself.
   HWND lastOtherForeground_ = nullptr;
+  // Looks left at a window shown again after a stop (setState).
+  int shownAgainChecks_ = 0;
   Win32System system_;
   // By position in the layout table; null for controls that report nothing (frames, labels).
   std::array<HWND, app::kControlCount> windows_{};
