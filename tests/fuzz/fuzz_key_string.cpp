@@ -130,8 +130,9 @@ class Keyboard {
 
 void checkEvents(std::span<const KeyAction> actions, std::span<const uint16_t> held,
                  std::uint64_t seed) {
-  const KeyboardState keyboard{std::vector<uint16_t>(held.begin(), held.end()), (seed & 1) != 0};
-  const std::vector<KeyEvent> events = planKeyEvents(actions, layout, keyboard);
+  // CapsLock on for half the inputs.
+  const KeyboardState state{std::vector<uint16_t>(held.begin(), held.end()), (seed & 1) != 0};
+  const std::vector<KeyEvent> events = planKeyEvents(actions, layout, state);
 
   // The user's modifiers start down; the batch lets them go, presses and releases its own keys,
   // and puts the user's back.
