@@ -6,7 +6,7 @@ picture drawn at 16, 20, 24, 32, 40, 48 and 64 pixels so Windows can pick a
 crisp image at any DPI. The 32 x 32 image is the reference drawing; the other
 sizes scale its margins and rim widths.
 
-Every image is a classic BMP-in-ICO entry: a BITMAPINFOHEADER with doubled
+Every image is a BMP-in-ICO entry: a BITMAPINFOHEADER with doubled
 height, a 24-bit BI_RGB colour bitmap and a 1-bit AND mask, both stored
 bottom-up with rows padded to 4 bytes. No PNG entries, so the files load on
 every Windows version.
