@@ -6,17 +6,13 @@ namespace vorelo::app {
 
 void MainWindow::tmrWatch_Timer() {
   const uint16_t state = toolkit.system().asyncKeyState(engine::vk::F12);
-  if (!hotkeyLookedAt_) {
-    // The "pressed since the last query" bit is shared by every program: the first look reads
-    // it away, together with any press made before Vorelo started.
-    hotkeyLookedAt_ = true;
-    hotkeyWasDown_ = (state & 0x8000) != 0;
-    return;
-  }
   // One toggle per press: the key newly down, or pressed and released since the last look (a
   // quick tap may show only that low bit). A key held down, or repeated by the keyboard, does
-  // nothing more until it has been seen up.
-  const bool pressed = !hotkeyWasDown_ && (state & 0x8001) != 0;
+  // nothing more until it has been seen up. The "pressed since the last query" bit is shared
+  // by every program, so the first look only reads it away, with any press made before Vorelo
+  // started.
+  const bool pressed = hotkeyLookedAt_ && !hotkeyWasDown_ && (state & 0x8001) != 0;
+  hotkeyLookedAt_ = true;
   hotkeyWasDown_ = (state & 0x8000) != 0;
   // While a box of this window is open (the empty-list message an earlier press opened, say),
   // presses are let go: they cannot stack boxes or start a run behind one.

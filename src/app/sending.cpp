@@ -86,7 +86,10 @@ void MainWindow::cmdStop_Click() {
 void MainWindow::HoldFocusOnStop() {
   focusBeforeRun_ = nullptr;
   for (platform::Control* control : tabOrder()) {
-    if (form.hasFocus(*control)) focusBeforeRun_ = control;
+    if (form.hasFocus(*control)) {
+      focusBeforeRun_ = control;
+      break;
+    }
   }
   // A window shown during the run then has its focus where Enter or Space cannot end the
   // program: on 停止, not on 退出.

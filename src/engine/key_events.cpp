@@ -70,15 +70,15 @@ void charTap(std::vector<KeyEvent>& out, char32_t ch, uint8_t held, const Layout
   }
   const uint8_t extra =
       static_cast<uint8_t>(key->modifiers & ~held & (kShiftBit | kControlBit | kAltBit));
-  // CapsLock turns Shift+letter into lower case: the letter goes without Shift instead.
-  const bool unshift = capsLock && isLetterKey(key->vk) && (held | extra) == kShiftBit;
+  // CapsLock turns Shift+letter into lower case: under Shift alone a letter goes without it.
+  const bool unshift = capsLock && isLetterKey(key->vk) && held == kShiftBit && extra == 0;
   if (extra & kControlBit) press(out, vk::Control);
   if (extra & kAltBit) press(out, vk::Menu);
-  if ((extra & kShiftBit) && !unshift) press(out, vk::Shift);
-  if (unshift && (held & kShiftBit)) release(out, vk::Shift);
+  if (extra & kShiftBit) press(out, vk::Shift);
+  if (unshift) release(out, vk::Shift);
   tap(out, key->vk);
-  if (unshift && (held & kShiftBit)) press(out, vk::Shift);
-  if ((extra & kShiftBit) && !unshift) release(out, vk::Shift);
+  if (unshift) press(out, vk::Shift);
+  if (extra & kShiftBit) release(out, vk::Shift);
   if (extra & kAltBit) release(out, vk::Menu);
   if (extra & kControlBit) release(out, vk::Control);
 }

@@ -37,6 +37,14 @@ constexpr UINT_PTR kShownAgainTimerId = 5;
 constexpr UINT kShownAgainMs = 200;
 constexpr int kShownAgainChecks = 5;
 
+// A window of this program (the main window or one of its boxes); null counts as ours, so it
+// is never taken for another program's window.
+bool ours(HWND window) {
+  DWORD process = 0;
+  if (window != nullptr) GetWindowThreadProcessId(window, &process);
+  return window == nullptr || process == GetCurrentProcessId();
+}
+
 int px(int twips, UINT dpi) {
   return app::twipsToPixels(twips, static_cast<int>(dpi));
 }
@@ -169,6 +177,11 @@ void MainFrame::setFont() {
 }
 
 void MainFrame::fitCombos() {
+  TEXTMETRICW tm{};
+  if (const WindowDc dc(hwnd_); dc) {
+    const SelectedObject selected(dc.get(), font_.get());
+    GetTextMetricsW(dc.get(), &tm);
+  }
   // The closed box takes its height from the selection field, which is sized until the box is
   // as tall as the layout says.
   for (const app::ControlEntry& s : app::kLayout) {
@@ -186,26 +199,22 @@ void MainFrame::fitCombos() {
       asked += delta;
       SendMessageW(w, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), asked);
     }
-    centreFieldText(w);
+    centreFieldText(w, tm.tmHeight);
   }
 }
 
-void MainFrame::centreFieldText(HWND combo) {
+void MainFrame::centreFieldText(HWND combo, int lineHeight) {
   // The combo box puts its edit field at the top of the selection field, and a single-line
   // edit draws its text at its own top: in a tall field (192 DPI) the text would sit high. The
   // edit is made one line tall and centred.
   HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
-  const WindowDc dc(combo);
-  if (edit == nullptr || !dc) return;
-  const SelectedObject selected(dc.get(), font_.get());
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc.get(), &tm);
+  if (edit == nullptr || lineHeight <= 0) return;
   RECT field{};
   GetClientRect(combo, &field);
   RECT r{};
   GetWindowRect(edit, &r);
   MapWindowPoints(nullptr, combo, reinterpret_cast<POINT*>(&r), 2);
-  const int height = std::min<int>(tm.tmHeight, field.bottom - field.top);
+  const int height = std::min<int>(lineHeight, field.bottom - field.top);
   const int top = (field.bottom - field.top - height) / 2;
   if (r.top != top || r.bottom - r.top != height) {
     SetWindowPos(edit, nullptr, r.left, top, r.right - r.left, height,
@@ -400,7 +409,7 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_TIMER:
-      if (HWND foreground = GetForegroundWindow(); foreground != nullptr && !ownsForeground()) {
+      if (HWND foreground = GetForegroundWindow(); !ours(foreground)) {
         lastOtherForeground_ = foreground;
       }
       if (wParam == kHandBackTimerId) {
@@ -551,10 +560,7 @@ platform::WindowState MainFrame::state() const {
 
 bool MainFrame::ownsForeground() const {
   HWND foreground = GetForegroundWindow();
-  if (foreground == nullptr) return false;
-  DWORD process = 0;
-  GetWindowThreadProcessId(foreground, &process);
-  return process == GetCurrentProcessId();
+  return foreground != nullptr && ours(foreground);
 }
 
 void MainFrame::messageBox(std::string_view text) {

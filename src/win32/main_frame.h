@@ -65,7 +65,7 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   RECT controlRect(const app::ControlEntry& entry) const;
   void setFont();
   void fitCombos();
-  void centreFieldText(HWND combo);
+  void centreFieldText(HWND combo, int lineHeight);
   void placeStatusPanels();
   void placeWindow(const RECT* suggested);
   void applyDpi(UINT dpi, const RECT* suggested);
