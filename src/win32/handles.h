@@ -72,6 +72,11 @@ struct MemoryDcTraits {
   static Handle empty() { return nullptr; }
   static void close(HDC h) { DeleteDC(h); }
 };
+struct WinEventHookTraits {
+  using Handle = HWINEVENTHOOK;
+  static Handle empty() { return nullptr; }
+  static void close(HWINEVENTHOOK h) { UnhookWinEvent(h); }
+};
 
 // Handles whose failure is INVALID_HANDLE_VALUE: CreateFile, CreateToolhelp32Snapshot.
 using UniqueFile = Unique<FileTraits>;
@@ -84,6 +89,7 @@ using UniqueIcon = Unique<IconTraits>;
 using UniqueWindow = Unique<WindowTraits>;
 // CreateCompatibleDC.
 using UniqueMemoryDc = Unique<MemoryDcTraits>;
+using UniqueWinEventHook = Unique<WinEventHookTraits>;
 
 // GetDC paired with ReleaseDC. null is the screen.
 class WindowDc {

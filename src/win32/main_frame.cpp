@@ -32,17 +32,22 @@ constexpr UINT kNoActivateMs = 1000;
 // the user was in.
 constexpr UINT_PTR kHandBackTimerId = 4;
 constexpr UINT kHandBackMs = 150;
-// How often, and how many times, a window shown again is checked to have stayed shown.
+constexpr int kHandBackChecks = 7;
+// How often a window shown again is checked to have stayed shown: until it has been seen shown
+// this many times in a row, and at most for kShownAgainChecks looks.
 constexpr UINT_PTR kShownAgainTimerId = 5;
 constexpr UINT kShownAgainMs = 200;
-constexpr int kShownAgainChecks = 5;
+constexpr int kShownInARow = 5;
+constexpr int kShownAgainChecks = 25;
 
-// A window of this program (the main window or one of its boxes); null counts as ours, so it
-// is never taken for another program's window.
-bool ours(HWND window) {
-  DWORD process = 0;
-  if (window != nullptr) GetWindowThreadProcessId(window, &process);
-  return window == nullptr || process == GetCurrentProcessId();
+// The frame told of every change of the window in front, where the system reports them.
+MainFrame* foregroundWatcher = nullptr;
+
+void CALLBACK foregroundChanged(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD,
+                                DWORD) noexcept {
+  if (object == OBJID_WINDOW && foregroundWatcher != nullptr) {
+    foregroundWatcher->noteForeground(window);
+  }
 }
 
 int px(int twips, UINT dpi) {
@@ -58,6 +63,7 @@ std::size_t slot(Control c) {
 MainFrame::MainFrame(HINSTANCE instance) : instance_(instance) {}
 
 MainFrame::~MainFrame() {
+  if (foregroundWatcher == this) foregroundWatcher = nullptr;
   // The logic goes first: its controls and timers refer to the native parts below.
   logic_.reset();
   tmrWatch_.reset();
@@ -66,6 +72,13 @@ MainFrame::~MainFrame() {
 }
 
 void MainFrame::create(int showCommand) {
+  // The window the user was in when Vorelo started, and every later change where the system
+  // reports it (Wine does not): where the keyboard goes back when Vorelo minimises itself.
+  system_.noteForeground(GetForegroundWindow());
+  foregroundWatcher = this;
+  foregroundHook_.reset(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                        &foregroundChanged, 0, 0,
+                                        WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &MainFrame::windowProc;
@@ -409,17 +422,8 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_TIMER:
-      if (HWND foreground = GetForegroundWindow(); !ours(foreground)) {
-        lastOtherForeground_ = foreground;
-      }
       if (wParam == kHandBackTimerId) {
-        KillTimer(hwnd_, kHandBackTimerId);
-        // The window manager normally activates the next window; when it left the keyboard
-        // with nobody, or with this minimised window, it goes back to the user's window.
-        if (IsIconic(hwnd_) && (GetForegroundWindow() == nullptr || ownsForeground()) &&
-            lastOtherForeground_ != nullptr && IsWindow(lastOtherForeground_)) {
-          SetForegroundWindow(lastOtherForeground_);
-        }
+        handBackKeyboard();
         return 0;
       }
       if (wParam == kActivatableTimerId) {
@@ -427,8 +431,7 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       if (wParam == kShownAgainTimerId) {
-        if (shownAgainChecks_ > 0 && IsIconic(hwnd_)) showWithoutActivating();
-        if (--shownAgainChecks_ <= 0) KillTimer(hwnd_, kShownAgainTimerId);
+        checkShownAgain();
         return 0;
       }
       for (NativeTimer* timer : {tmrWatch_.get(), tmrSend_.get()}) {
@@ -444,6 +447,7 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
+        system_.noteForeground(GetForegroundWindow());
         HWND focus = GetFocus();
         if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
         return 0;
@@ -523,19 +527,52 @@ void MainFrame::makeActivatable() {
 }
 
 void MainFrame::setState(platform::WindowState state) {
-  shownAgainChecks_ = 0;
+  // A new state ends the checks left from the last one.
+  KillTimer(hwnd_, kShownAgainTimerId);
+  KillTimer(hwnd_, kHandBackTimerId);
   if (state == platform::WindowState::Minimized) {
     makeActivatable();
     // SW_MINIMIZE activates the next window, so the keystrokes that follow go there.
     ShowWindow(hwnd_, SW_MINIMIZE);
+    handBackChecks_ = kHandBackChecks;
     SetTimer(hwnd_, kHandBackTimerId, kHandBackMs, nullptr);
   } else if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) {
     showWithoutActivating();
     // A window manager still busy with the minimise just asked for may minimise the window
     // again after it was shown; it is then shown once more.
     shownAgainChecks_ = kShownAgainChecks;
+    shownInARow_ = 0;
     SetTimer(hwnd_, kShownAgainTimerId, kShownAgainMs, nullptr);
   }
+}
+
+void MainFrame::checkShownAgain() {
+  // A window manager slowed down by a busy machine can carry out the minimise of 开始 after the
+  // window was shown again by a stop, seconds later. The window is shown once more each time,
+  // until it has stayed shown for a second.
+  if (IsIconic(hwnd_)) {
+    showWithoutActivating();
+    shownInARow_ = 0;
+  } else {
+    ++shownInARow_;
+  }
+  if (shownInARow_ >= kShownInARow || --shownAgainChecks_ <= 0) {
+    KillTimer(hwnd_, kShownAgainTimerId);
+    shownAgainChecks_ = 0;
+  }
+}
+
+void MainFrame::handBackKeyboard() {
+  // The window manager normally activates the next window. When it leaves the keyboard with
+  // nobody, with the desktop, or with this minimised window (Wine and the window manager can
+  // disagree on who is in front), it goes back to the window the user was in, until another
+  // program has it.
+  HWND foreground = GetForegroundWindow();
+  const bool lost = IsIconic(hwnd_) && (ownWindow(foreground) || nobodysWindow(foreground));
+  if (lost) {
+    if (HWND target = system_.lastOtherForeground()) SetForegroundWindow(target);
+  }
+  if (!lost || --handBackChecks_ <= 0) KillTimer(hwnd_, kHandBackTimerId);
 }
 
 void MainFrame::showWithoutActivating() {
@@ -560,7 +597,7 @@ platform::WindowState MainFrame::state() const {
 
 bool MainFrame::ownsForeground() const {
   HWND foreground = GetForegroundWindow();
-  return foreground != nullptr && ours(foreground);
+  return foreground != nullptr && ownWindow(foreground);
 }
 
 void MainFrame::messageBox(std::string_view text) {

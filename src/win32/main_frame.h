@@ -35,6 +35,7 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   HWND hwnd() const { return hwnd_; }
   // True when the message should not be dispatched (keyboard navigation between controls).
   bool preTranslate(MSG& msg);
+  void noteForeground(HWND window) { system_.noteForeground(window); }
 
   // app::Toolkit
   platform::ComboBackend& combo(app::Control control) override;
@@ -77,6 +78,8 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void restoreFocus();
   void makeActivatable();
   void showWithoutActivating();
+  void handBackKeyboard();
+  void checkShownAgain();
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
@@ -88,11 +91,12 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   std::optional<platform::Icon> shownIcon_;
   UniqueWindow tips_;
   HWND lastFocus_ = nullptr;
-  // The last window of another program seen in the foreground: where the keyboard goes back
-  // when Vorelo minimises itself.
-  HWND lastOtherForeground_ = nullptr;
+  UniqueWinEventHook foregroundHook_;
+  // Looks left at the keyboard after 开始 minimised the window (handBackKeyboard).
+  int handBackChecks_ = 0;
   // Looks left at a window shown again after a stop (setState).
   int shownAgainChecks_ = 0;
+  int shownInARow_ = 0;
   Win32System system_;
   // By position in the layout table; null for controls that report nothing (frames, labels).
   std::array<HWND, app::kControlCount> windows_{};

@@ -17,11 +17,10 @@ namespace {
 // Files larger than this are read only this far; no list of messages comes near it.
 constexpr LONGLONG kMaxFileBytes = 64LL << 20;
 
-// The keyboard layout of the window that has the focus: a character under a modifier is
-// looked up there, as the user would type it in that window.
-HKL focusedLayout() {
-  HWND foreground = GetForegroundWindow();
-  const DWORD thread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+// The keyboard layout of the window the keys go to: a character under a modifier is looked
+// up there, as the user would type it in that window.
+HKL layoutOf(HWND target) {
+  const DWORD thread = target != nullptr ? GetWindowThreadProcessId(target, nullptr) : 0;
   return GetKeyboardLayout(thread);
 }
 
@@ -70,6 +69,30 @@ UINT send(std::vector<INPUT>& inputs) {
 
 }  // namespace
 
+bool ownWindow(HWND window) {
+  DWORD process = 0;
+  if (window != nullptr) GetWindowThreadProcessId(window, &process);
+  return window == nullptr || process == GetCurrentProcessId();
+}
+
+bool nobodysWindow(HWND window) {
+  return window == nullptr || window == GetDesktopWindow() || window == GetShellWindow();
+}
+
+void Win32System::noteForeground(HWND window) {
+  if (!ownWindow(window) && !nobodysWindow(window)) lastOtherForeground_ = window;
+}
+
+HWND Win32System::lastOtherForeground() const {
+  return lastOtherForeground_ != nullptr && IsWindow(lastOtherForeground_) ? lastOtherForeground_
+                                                                           : nullptr;
+}
+
+HWND Win32System::keyTarget() const {
+  HWND foreground = GetForegroundWindow();
+  return ownWindow(foreground) ? lastOtherForeground() : foreground;
+}
+
 std::optional<std::string> Win32System::readFile(std::string_view name) {
   UniqueFile file(CreateFileW(widen(name).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -97,7 +120,7 @@ std::string Win32System::ansiToUtf8(std::string_view bytes) {
 
 bool Win32System::sendKeys(std::span<const engine::KeyAction> actions) {
   if (actions.empty()) return true;
-  const HKL layout = focusedLayout();
+  const HKL layout = layoutOf(GetForegroundWindow());
   const engine::LayoutLookup lookup = [layout](char32_t ch) { return keyInLayout(ch, layout); };
   const std::vector<engine::KeyEvent> events =
       engine::planKeyEvents(actions, lookup, keyboardState());
@@ -112,7 +135,7 @@ bool Win32System::sendKeys(std::span<const engine::KeyAction> actions) {
 }
 
 std::optional<engine::LayoutKey> Win32System::layoutKey(char32_t ch) {
-  return keyInLayout(ch, focusedLayout());
+  return keyInLayout(ch, layoutOf(keyTarget()));
 }
 
 uint16_t Win32System::asyncKeyState(int virtualKey) {
