@@ -11,8 +11,11 @@ void MainWindow::tmrWatch_Timer() {
   // nothing more until it has been seen up. The "pressed since the last query" bit is shared
   // by every program, so the first look only reads it away, with any press made before Vorelo
   // started.
-  const bool pressed = hotkeyLookedAt_ && !hotkeyWasDown_ && (state & 0x8001) != 0;
+  // A press that a message typed by Vorelo made is read away the same way.
+  const bool pressed =
+      hotkeyLookedAt_ && !ownHotkeyPressPending_ && !hotkeyWasDown_ && (state & 0x8001) != 0;
   hotkeyLookedAt_ = true;
+  ownHotkeyPressPending_ = false;
   hotkeyWasDown_ = (state & 0x8000) != 0;
   // While a box of this window is open (the empty-list message an earlier press opened, say),
   // presses are let go: they cannot stack boxes or start a run behind one.

@@ -15,10 +15,12 @@ constexpr std::string_view kAddDefault = "Hello";
 void MainWindow::LoadMessageFile() {
   // Any problem with the file ends loading silently; the window starts with what was read.
   auto& system = toolkit.system();
-  const std::optional<std::string> bytes = system.readFile("Msg.txt");
-  if (!bytes) return;
+  // A read error part way keeps the items read before it.
+  const std::optional<platform::FileContent> file = system.readFile("Msg.txt");
+  if (!file) return;
   const std::vector<std::string> items = messages::readMessageFile(
-      *bytes, [&system](std::string_view ansi) { return system.ansiToUtf8(ansi); });
+      file->bytes, [&system](std::string_view ansi) { return system.ansiToUtf8(ansi); },
+      file->complete);
   comContent.beginUpdate();
   for (const std::string& item : items) {
     if (!comContent.addItem(item)) break;

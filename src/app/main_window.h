@@ -78,10 +78,9 @@ class MainWindow {
   // The typing half of the tick; false when the run was stopped by a message that cannot be
   // typed.
   bool TypeNextMessage();
-  engine::LayoutLookup focusedLayout();
   // While sending the focus rests on 停止, the one control that acts on the run; afterwards it
   // goes back where it was before 开始, or to the first enabled control in tab order.
-  void HoldFocusOnStop();
+  void NoteFocusBeforeRun();
   void ReturnFocus();
 
   // The controls that can take the focus, in tab order.
@@ -94,6 +93,8 @@ class MainWindow {
   bool hotkeyLookedAt_ = false;
   // The control that had the focus when the run began.
   platform::Control* focusBeforeRun_ = nullptr;
+  // A message just pressed F12: the press the watcher sees next is Vorelo's own.
+  bool ownHotkeyPressPending_ = false;
 };
 
 }  // namespace vorelo::app

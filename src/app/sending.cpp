@@ -1,5 +1,7 @@
 // Sending: starting and stopping a run, and the send tick with its time budget.
+#include <algorithm>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "app/main_window.h"
@@ -15,13 +17,39 @@ constexpr std::string_view kEmptyListMessage = "对话列表中没有内容！";
 constexpr std::string_view kPowerOffComment = "设定时间到，Vorelo为你关机了！";
 // The checked value of a check box; the engine tests for exactly this.
 constexpr int kTicked = 1;
-// Long messages are shortened in the error box so the box stays on the screen.
+// Long messages are shortened in the error box, and broken into lines no wider than this (a
+// Chinese character counts twice), so the box stays on the screen.
 constexpr std::size_t kQuotedMessageChars = 200;
+constexpr std::size_t kBoxLineWidth = 60;
 
+bool isWide(char32_t ch) {
+  return ch >= 0x1100 && !(ch >= 0xA4D0 && ch < 0xAC00) && !(ch >= 0xD7A4 && ch < 0xF900) &&
+         !(ch >= 0xFE70 && ch < 0xFF00) && !(ch >= 0xFF61 && ch < 0xFFE0);
+}
+
+// The message as the box shows it: at most kQuotedMessageChars characters, in lines a box can
+// hold. The line breaks of the message itself stay.
 std::string quoted(const std::string& message) {
   const std::size_t cut = utf::prefixBytes(message, kQuotedMessageChars);
-  if (cut == message.size()) return message;
-  return message.substr(0, cut) + "…";
+  const std::string_view shown = std::string_view(message).substr(0, cut);
+  std::string out;
+  std::size_t width = 0;
+  utf::forEachCodePoint(shown, [&](char32_t ch) {
+    if (ch == U'\r' || ch == U'\n') {
+      if (ch == U'\n' && !out.empty() && out.back() == '\n') return;
+      out += '\n';
+      width = 0;
+      return;
+    }
+    const std::size_t w = isWide(ch) ? 2 : 1;
+    if (width + w > kBoxLineWidth) {
+      out += '\n';
+      width = 0;
+    }
+    utf::appendUtf8(out, ch);
+    width += w;
+  });
+  return cut == message.size() ? out : out + "…";
 }
 
 // What the box says of a message that cannot be sent: which one (its place in the list, when
@@ -33,16 +61,35 @@ std::string badMessageText(std::optional<int> position, bool runStopped, const s
   return text + quoted(message) + "\n\n" + engine::describe(error);
 }
 
-}  // namespace
-
-engine::LayoutLookup MainWindow::focusedLayout() {
-  return [this](char32_t ch) { return toolkit.system().layoutKey(ch); };
+// What the box says when keys could not reach the window in front: which window, what became of
+// the run, and what to do.
+std::string undeliveredText(const platform::Delivery& delivery, bool powerOffWanted) {
+  const std::string window = delivery.window.empty() ? "前台窗口" : "窗口“" + delivery.window + "”";
+  std::string text = delivery.outcome == platform::Delivery::Outcome::Blocked
+                         ? window + "以管理员身份运行，Vorelo 的按键无法送达，已停止发送"
+                         : "按键没有送达" + window + "，已停止发送";
+  text += powerOffWanted ? "，也不会自动关机。\n\n" : "。\n\n";
+  if (delivery.outcome == platform::Delivery::Outcome::Blocked) {
+    return text +
+           "请以管理员身份运行 Vorelo（右键点击 vorelo.exe，选择“以管理员身份运行”），然后重新开始"
+           "发送。";
+  }
+  return text +
+         "屏幕可能已锁定，或正显示系统提示（例如用户账户控制）。请解锁屏幕或关闭提示，然后重新开始"
+         "发送。";
 }
+
+bool pressesF12(std::span<const engine::KeyAction> actions) {
+  return std::find(actions.begin(), actions.end(), engine::KeyAction::tap(engine::Key::F12)) !=
+         actions.end();
+}
+
+}  // namespace
 
 bool MainWindow::CheckMessagesBeforeRun() {
   // Every message the run can type is read the way the tick will read it, so a bad one is found
   // now and not minutes later, while the user is away.
-  const engine::LayoutLookup layout = focusedLayout();
+  const engine::LayoutLookup layout = toolkit.system().keyLayout();
   const auto refuse = [&](std::optional<int> position, const std::string& message,
                           const engine::ParseError& error) {
     form.messageBox(badMessageText(position, false, message, error));
@@ -64,13 +111,17 @@ void MainWindow::cmdBegin_Click() {
     form.messageBox(kEmptyListMessage);
     return;
   }
-  if (!CheckMessagesBeforeRun()) return;
+  // A start during a run (F12) does only what a start does; the messages were checked when the
+  // run began, and a box now would sit in front while the ticks type.
   const bool alreadySending = tmrSend.enabled();
+  if (!alreadySending && !CheckMessagesBeforeRun()) return;
+  // Where the focus is, read before the controls are locked: a disabled control loses it.
+  if (!alreadySending) NoteFocusBeforeRun();
   // Enabling the timer while it already runs leaves its countdown alone.
   tmrSend.setEnabled(true);
   form.setIcon(platform::Icon::Sending);
   LockControls();
-  if (!alreadySending) HoldFocusOnStop();
+  if (!alreadySending) form.focus(cmdStop);
   form.setState(platform::WindowState::Minimized);
 }
 
@@ -83,7 +134,9 @@ void MainWindow::cmdStop_Click() {
   form.setState(platform::WindowState::Normal);
 }
 
-void MainWindow::HoldFocusOnStop() {
+void MainWindow::NoteFocusBeforeRun() {
+  // A window shown during the run has its focus where Enter or Space cannot end the program or
+  // delete a message: on 停止. Afterwards the focus goes back where it was.
   focusBeforeRun_ = nullptr;
   for (platform::Control* control : tabOrder()) {
     if (form.hasFocus(*control)) {
@@ -91,9 +144,6 @@ void MainWindow::HoldFocusOnStop() {
       break;
     }
   }
-  // A window shown during the run then has its focus where Enter or Space cannot end the
-  // program: on 停止, not on 退出.
-  form.focus(cmdStop);
 }
 
 void MainWindow::ReturnFocus() {
@@ -173,7 +223,7 @@ bool MainWindow::TypeNextMessage() {
   // Read in whole before anything is typed: a message that cannot be typed (the layout may
   // have changed since 开始 checked it) types nothing, not even the submit key, and ends the run
   // with a box saying why. The item stays next, where the user can find it.
-  const engine::ParseResult keys = engine::readMessage(message, focusedLayout());
+  const engine::ParseResult keys = engine::readMessage(message, toolkit.system().keyLayout());
   if (!keys.ok()) {
     cmdStop_Click();
     form.messageBox(badMessageText(cycling ? std::optional<int>(CycleIndex) : std::nullopt, true,
@@ -184,10 +234,19 @@ bool MainWindow::TypeNextMessage() {
   static const engine::ParseResult enter = engine::parseKeyString(engine::submitKeys(0));
   static const engine::ParseResult ctrlEnter = engine::parseKeyString(engine::submitKeys(1));
   const engine::ParseResult& submit = SubmitMode == 0 ? enter : ctrlEnter;
-  // A refused batch (a locked screen, say) does not stop the run or the budget: the user may
-  // have left the computer to power off at the end.
-  toolkit.system().sendKeys(keys.actions);
-  toolkit.system().sendKeys(submit.actions);
+  // Keys that cannot reach the window in front (a program running as administrator, a locked
+  // screen) end the run like 停止, with a box saying why: a run that types nothing must not go
+  // on to power the computer off as if it had worked. The item stays next.
+  auto& system = toolkit.system();
+  platform::Delivery delivery = system.sendKeys(keys.actions);
+  if (delivery.sent()) delivery = system.sendKeys(submit.actions);
+  // The F12 this message pressed is Vorelo's own, not the user's.
+  if (pressesF12(keys.actions)) ownHotkeyPressPending_ = true;
+  if (!delivery.sent()) {
+    cmdStop_Click();
+    form.messageBox(undeliveredText(delivery, chkCut.value() == kTicked));
+    return false;
+  }
 
   if (cycling) CycleIndex = engine::nextCyclePosition(CycleIndex, comContent.listCount());
   return true;

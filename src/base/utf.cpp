@@ -136,4 +136,10 @@ std::size_t prefixBytes(std::string_view utf8, std::size_t maxCodePoints) {
   return pos;
 }
 
+std::size_t countCodePoints(std::string_view utf8) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < utf8.size(); ++count) nextCodePoint(utf8, pos);
+  return count;
+}
+
 }  // namespace vorelo::utf

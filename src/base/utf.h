@@ -39,6 +39,9 @@ std::string utf16ToUtf8(std::u16string_view utf16);
 // it is shorter): a prefix that never cuts a character in two.
 std::size_t prefixBytes(std::string_view utf8, std::size_t maxCodePoints);
 
+// The number of code points in utf8, each ill-formed sequence counting as one.
+std::size_t countCodePoints(std::string_view utf8);
+
 // Calls f(char32_t) for every code point of utf8, ill-formed sequences as U+FFFD.
 template <typename F>
 void forEachCodePoint(std::string_view utf8, F&& f) {

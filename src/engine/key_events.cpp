@@ -217,7 +217,11 @@ std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const La
         break;
     }
   }
-  // Put back what the user holds, in the order it was let go.
+  return out;
+}
+
+std::vector<KeyEvent> pressBackEvents(std::span<const uint16_t> held) {
+  std::vector<KeyEvent> out;
   for (uint16_t key : held) press(out, key);
   maskIfMenuKeyHeld(out, held);
   return out;

@@ -45,12 +45,16 @@ uint16_t virtualKey(Key key);
 // Keys that carry the extended flag: the arrows and the block above them, and a few others.
 bool isExtendedKey(uint16_t virtualKey);
 
-// The events that type `actions`. Modifiers the user holds are let go for the batch and pressed
-// again after it; a held Alt or Win gets the mask key pressed before it is let go and after it
-// is pressed again. With CapsLock on, a letter under Shift alone is pressed without Shift, so
-// it still comes out upper-case; shortcuts with Ctrl or Alt are pressed as written.
+// The events that type `actions`. Modifiers the user holds are let go first (pressBackEvents
+// puts them back once the batch has arrived); a held Alt or Win gets the mask key pressed
+// before it is let go. With CapsLock on, a letter under Shift alone is pressed without Shift,
+// so it still comes out upper-case; shortcuts with Ctrl or Alt are pressed as written.
 std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const LayoutLookup& layout,
                                     const KeyboardState& keyboard = {});
+
+// Presses the modifiers of `held` again, in the order they were let go, with the mask key after
+// them when one of them is an Alt or Win key.
+std::vector<KeyEvent> pressBackEvents(std::span<const uint16_t> held);
 
 // When the system took only the first `delivered` events, the key-ups that release every key
 // those events left pressed.

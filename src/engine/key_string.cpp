@@ -125,7 +125,8 @@ std::pair<std::size_t, std::size_t> locate(std::string_view s, std::size_t offse
 
 class Parser {
  public:
-  Parser(std::string_view text, const LayoutLookup& layout) : text_(text), layout_(layout) {
+  Parser(std::string_view text, const LayoutLookup& layout, std::optional<std::size_t> maxPresses)
+      : text_(text), layout_(layout), maxPresses_(maxPresses) {
     out_.reserve(text.size());  // usually one action per byte or fewer
   }
 
@@ -133,6 +134,9 @@ class Parser {
     while (pos_ < text_.size() && step()) {
     }
     if (!error_) finish();
+    if (!error_ && maxPresses_ && presses_ > *maxPresses_) {
+      error_ = ParseError{ParseErrorKind::TooManyKeyPresses, 0, 0, 0, {}, {}, presses_};
+    }
     ParseResult result;
     if (error_) {
       result.error = std::move(error_);
@@ -298,13 +302,16 @@ class Parser {
                   modifierChain(0, mods_.size()), action.ch);
     }
     if (repeat > 0) {
+      std::size_t modifiers = 0;
+      for (const Modifier& m : mods_) modifiers += m.pressed ? 0 : 1;
+      presses_ += modifiers + static_cast<std::size_t>(repeat);
+      // Past the limit the message is only counted: the key list is never built.
+      const bool building = !maxPresses_ || presses_ <= *maxPresses_;
       for (Modifier& m : mods_) {
-        if (!m.pressed) {
-          out_.push_back(KeyAction::down(m.key));
-          m.pressed = true;
-        }
+        if (!m.pressed && building) out_.push_back(KeyAction::down(m.key));
+        m.pressed = true;
       }
-      for (int i = 0; i < repeat; ++i) out_.push_back(action);
+      if (building) out_.insert(out_.end(), static_cast<std::size_t>(repeat), action);
     }
     if (!groups_.empty()) groups_.back().has_key = true;
     release(pending_begin_);
@@ -321,7 +328,9 @@ class Parser {
   // Releases, innermost first, every modifier from index `keep` on.
   void release(std::size_t keep) {
     while (mods_.size() > keep) {
-      if (mods_.back().pressed) out_.push_back(KeyAction::up(mods_.back().key));
+      if (mods_.back().pressed && (!maxPresses_ || presses_ <= *maxPresses_)) {
+        out_.push_back(KeyAction::up(mods_.back().key));
+      }
       mods_.pop_back();
     }
   }
@@ -345,6 +354,9 @@ class Parser {
 
   std::string_view text_;
   const LayoutLookup& layout_;
+  const std::optional<std::size_t> maxPresses_;
+  // Characters, named keys and modifiers pressed so far, repeats counted.
+  std::size_t presses_ = 0;
   std::size_t pos_ = 0;
   std::vector<KeyAction> out_;
   std::vector<Modifier> mods_;     // outermost first; never more than three
@@ -388,19 +400,19 @@ std::string bracedEach(std::string_view symbols) {
 
 }  // namespace
 
-ParseResult parseKeyString(std::string_view utf8, const LayoutLookup& layout) {
-  return Parser(utf8, layout).run();
+ParseResult parseKeyString(std::string_view utf8, const LayoutLookup& layout,
+                           std::optional<std::size_t> maxPresses) {
+  return Parser(utf8, layout, maxPresses).run();
 }
 
 ParseResult readMessage(std::string_view utf8, const LayoutLookup& layout) {
-  std::size_t chars = 0;
-  for (const char c : utf8) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  const std::size_t chars = utf::countCodePoints(utf8);
   if (chars > kMaxMessageChars) {
     ParseResult result;
     result.error = ParseError{ParseErrorKind::MessageTooLong, 0, 0, 0, {}, {}, chars};
     return result;
   }
-  return parseKeyString(utf8, layout);
+  return parseKeyString(utf8, layout, kMaxKeyPresses);
 }
 
 std::string describe(const ParseError& error) {
@@ -445,6 +457,10 @@ std::string describe(const ParseError& error) {
     case ParseErrorKind::MessageTooLong:
       return "这条消息有 " + std::to_string(error.length) + " 个字符，超过了每条消息最多 " +
              std::to_string(kMaxMessageChars) + " 个字符的上限。请把它分成几条较短的消息。";
+    case ParseErrorKind::TooManyKeyPresses:
+      return "这条消息要按 " + std::to_string(error.length) +
+             " 次键（重复次数也算在内），超过了每条消息最多 " + std::to_string(kMaxKeyPresses) +
+             " 次按键的上限。请减少重复次数，或把它分成几条消息。";
   }
   return at + "的写法有误。";
 }

@@ -31,6 +31,10 @@ inline constexpr int kMaxRepeat = 9999;
 // Longer messages are refused: far above what a chat input box takes, and typing one would keep
 // the window from answering for a long time.
 inline constexpr std::size_t kMaxMessageChars = 10000;
+// A message presses at most this many keys: each character, each named key and each modifier,
+// repeats counted. Repeat counts make a short message press many keys, and the window cannot
+// answer 停止 or F12 while they are being typed.
+inline constexpr std::size_t kMaxKeyPresses = 20000;
 
 // The key that types a character in the focused window's keyboard layout, with the modifiers
 // it needs (bit 0 Shift, bit 1 Ctrl, bit 2 Alt), as VkKeyScanEx reports them. Nothing, or a
@@ -121,7 +125,8 @@ enum class ParseErrorKind : std::uint8_t {
   ModifierAlreadyHeld,    // ++a, +(+a), ^+^a
   ModifierWithoutKey,     // a modifier at the end, before ), or over an empty group: a+, (a+), +()
   NoKeyForCharacter,      // %满: no key of the layout types the character under the modifier
-  MessageTooLong          // more than kMaxMessageChars characters
+  MessageTooLong,         // more than kMaxMessageChars characters
+  TooManyKeyPresses       // more than kMaxKeyPresses key presses
 };
 
 struct ParseError {
@@ -131,7 +136,7 @@ struct ParseError {
   std::size_t column = 0;  // 1-based character (code point) within that line, 0 when unknown
   std::string token;       // the offending text as written, e.g. "}", "{FOO}", "^+"; may be clipped
   std::string character;   // NoKeyForCharacter: the character no key types
-  std::size_t length = 0;  // MessageTooLong: the message's length in characters
+  std::size_t length = 0;  // MessageTooLong: characters; TooManyKeyPresses: key presses
 };
 
 struct ParseResult {
@@ -143,11 +148,15 @@ struct ParseResult {
 
 // Linear in the size of the message plus the number of actions produced. Never recurses.
 // Invalid UTF-8 is typed as U+FFFD. With a layout, a character under a modifier that no key of
-// it types is an error (the letters A-Z are pressed with their Latin keys on any layout).
-ParseResult parseKeyString(std::string_view utf8, const LayoutLookup& layout = {});
+// it types is an error (the letters A-Z are pressed with their Latin keys on any layout). With
+// `maxPresses`, a message that presses more keys is an error; its presses are counted, not
+// built, so the time stays linear in the size of the message.
+ParseResult parseKeyString(std::string_view utf8, const LayoutLookup& layout = {},
+                           std::optional<std::size_t> maxPresses = std::nullopt);
 
-// A message the way a tick types it: refused when longer than kMaxMessageChars characters,
-// otherwise parsed against the focused window's layout.
+// A message the way a tick types it: refused when longer than kMaxMessageChars characters or
+// pressing more than kMaxKeyPresses keys, otherwise parsed against the layout of the window the
+// keys go to.
 ParseResult readMessage(std::string_view utf8, const LayoutLookup& layout);
 
 // A short Simplified Chinese sentence, for the user, saying what is wrong and where.

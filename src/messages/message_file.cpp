@@ -95,8 +95,11 @@ std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems
   return items;
 }
 
-std::vector<std::string> readMessageFile(std::string_view bytes, const AnsiDecoder& ansi) {
-  return splitFields(decodeMessageFile(bytes, ansi));
+std::vector<std::string> readMessageFile(std::string_view bytes, const AnsiDecoder& ansi,
+                                         bool complete) {
+  std::vector<std::string> items = splitFields(decodeMessageFile(bytes, ansi));
+  if (!complete && !items.empty()) items.pop_back();
+  return items;
 }
 
 }  // namespace vorelo::messages

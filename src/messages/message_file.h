@@ -25,7 +25,9 @@ std::string decodeMessageFile(std::string_view bytes, const AnsiDecoder& ansi);
 // are cut only at ASCII characters, so every field is then valid UTF-8 as well.
 std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems = kMaxItems);
 
-// decodeMessageFile followed by splitFields.
-std::vector<std::string> readMessageFile(std::string_view bytes, const AnsiDecoder& ansi);
+// decodeMessageFile followed by splitFields. Bytes that stop at a read error (`complete` false)
+// keep every field read whole; the field the error cut short is dropped.
+std::vector<std::string> readMessageFile(std::string_view bytes, const AnsiDecoder& ansi,
+                                         bool complete = true);
 
 }  // namespace vorelo::messages

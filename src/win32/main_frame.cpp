@@ -93,6 +93,8 @@ void MainFrame::create(int showCommand) {
                       nullptr, nullptr, instance_, this) == nullptr) {
     throw StartupError(L"无法创建主窗口", GetLastError());
   }
+  // Raw input shows every key event of the session; without it the key state is read directly.
+  system_.watchKeyboard(hwnd_);
   dpi_ = dpiForWindow(hwnd_);
   setFont();
   createControls();
@@ -426,6 +428,10 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         handBackKeyboard();
         return 0;
       }
+      if (wParam == Win32System::kPressBackTimerId) {
+        system_.pressBackOverdue();
+        return 0;
+      }
       if (wParam == kActivatableTimerId) {
         makeActivatable();
         return 0;
@@ -440,6 +446,9 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
           return 0;
         }
       }
+      break;
+    case WM_INPUT:
+      system_.onRawInput(reinterpret_cast<HRAWINPUT>(lParam));
       break;
     case WM_CLOSE:
       // The window has no close handler of its own: closing it ends the program like 退出.
@@ -471,7 +480,11 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     default:
       if (isBoxShownMessage(msg)) {
-        bringBoxToFront(reinterpret_cast<HWND>(wParam), hwnd_);
+        // Only a box of this thread: any program can post this message, naming any window.
+        HWND box = reinterpret_cast<HWND>(wParam);
+        if (GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId()) {
+          bringBoxToFront(box, hwnd_);
+        }
         return 0;
       }
       break;

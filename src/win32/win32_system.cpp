@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -31,24 +32,14 @@ std::optional<engine::LayoutKey> keyInLayout(char32_t ch, HKL layout) {
   return engine::LayoutKey{LOBYTE(scan), static_cast<uint8_t>(HIBYTE(scan) & 0x07)};
 }
 
-engine::KeyboardState keyboardState() {
-  engine::KeyboardState state;
-  for (uint16_t key :
-       {engine::vk::LShift, engine::vk::RShift, engine::vk::LControl, engine::vk::RControl,
-        engine::vk::LMenu, engine::vk::RMenu, engine::vk::LWin, engine::vk::RWin}) {
-    if (GetAsyncKeyState(key) & 0x8000) state.held.push_back(key);
-  }
-  // The toggle bit: the system keeps it the same for every thread.
-  state.capsLock = (GetKeyState(engine::vk::CapsLock) & 0x0001) != 0;
-  return state;
-}
-
-std::vector<INPUT> toInputs(std::span<const engine::KeyEvent> events, HKL layout) {
+// Every event carries Vorelo's mark with the batch's number; the last one says it is the last.
+std::vector<INPUT> toInputs(std::span<const engine::KeyEvent> events, HKL layout, uint16_t batch) {
   std::vector<INPUT> inputs(events.size());
   for (std::size_t i = 0; i < events.size(); ++i) {
     const engine::KeyEvent& e = events[i];
     KEYBDINPUT& k = inputs[i].ki;
     inputs[i].type = INPUT_KEYBOARD;
+    k.dwExtraInfo = engine::ownKeyMark(batch, i + 1 == events.size());
     if (e.unicode) {
       k.wScan = e.unit;
       k.dwFlags = KEYEVENTF_UNICODE;
@@ -62,9 +53,55 @@ std::vector<INPUT> toInputs(std::span<const engine::KeyEvent> events, HKL layout
   return inputs;
 }
 
-UINT send(std::vector<INPUT>& inputs) {
-  if (inputs.empty()) return 0;
-  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+// The integrity level of a process (the last part of its mandatory label), or nothing when its
+// token cannot be read.
+std::optional<DWORD> integrityLevel(HANDLE process) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return std::nullopt;
+  const UniqueHandle owned(token);
+  DWORD size = 0;
+  GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+  if (size == 0) return std::nullopt;
+  // Aligned for the label's pointer.
+  std::vector<std::max_align_t> buffer((size + sizeof(std::max_align_t) - 1) /
+                                       sizeof(std::max_align_t));
+  if (!GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size)) {
+    return std::nullopt;
+  }
+  const PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+  const UCHAR parts = *GetSidSubAuthorityCount(sid);
+  if (parts == 0) return std::nullopt;
+  return *GetSidSubAuthority(sid, parts - 1u);
+}
+
+// Keys from Vorelo reach the window's program: it runs at Vorelo's integrity level or below.
+// A program whose level cannot be read (the lock screen's, a system prompt's) counts as higher.
+bool acceptsKeysFromUs(HWND window) {
+  DWORD process = 0;
+  if (window == nullptr || GetWindowThreadProcessId(window, &process) == 0) return true;
+  if (process == GetCurrentProcessId()) return true;
+  const UniqueHandle other(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+  if (!other) return false;
+  const std::optional<DWORD> theirs = integrityLevel(other.get());
+  const std::optional<DWORD> ours = integrityLevel(GetCurrentProcess());
+  return theirs && ours && *theirs <= *ours;
+}
+
+// The left or right key of a raw input event: the generic Shift, Ctrl and Alt are told apart by
+// their scan code and prefix.
+uint16_t sidedKey(const RAWKEYBOARD& key) {
+  constexpr USHORT kRightShiftScan = 0x36;
+  const bool e0 = (key.Flags & RI_KEY_E0) != 0;
+  switch (key.VKey) {
+    case VK_SHIFT:
+      return key.MakeCode == kRightShiftScan ? engine::vk::RShift : engine::vk::LShift;
+    case VK_CONTROL:
+      return e0 ? engine::vk::RControl : engine::vk::LControl;
+    case VK_MENU:
+      return e0 ? engine::vk::RMenu : engine::vk::LMenu;
+    default:
+      return key.VKey;
+  }
 }
 
 }  // namespace
@@ -88,12 +125,12 @@ HWND Win32System::lastOtherForeground() const {
                                                                            : nullptr;
 }
 
-HWND Win32System::keyTarget() const {
+HWND Win32System::keyTargetWindow() const {
   HWND foreground = GetForegroundWindow();
   return ownWindow(foreground) ? lastOtherForeground() : foreground;
 }
 
-std::optional<std::string> Win32System::readFile(std::string_view name) {
+std::optional<platform::FileContent> Win32System::readFile(std::string_view name) {
   UniqueFile file(CreateFileW(widen(name).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -101,41 +138,118 @@ std::optional<std::string> Win32System::readFile(std::string_view name) {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return std::nullopt;
   const LONGLONG wanted = std::min(size.QuadPart, kMaxFileBytes);
-  std::string bytes(static_cast<std::size_t>(wanted), '\0');
+  platform::FileContent content{std::string(static_cast<std::size_t>(wanted), '\0')};
+  std::string& bytes = content.bytes;
   std::size_t got = 0;
   while (got < bytes.size()) {
     DWORD n = 0;
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 24));
-    if (!ReadFile(file.get(), bytes.data() + got, chunk, &n, nullptr)) return std::nullopt;
+    if (!ReadFile(file.get(), bytes.data() + got, chunk, &n, nullptr)) {
+      // What was read before the error is kept.
+      content.complete = false;
+      break;
+    }
     if (n == 0) break;
     got += n;
   }
   bytes.resize(got);
-  return bytes;
+  return content;
 }
 
 std::string Win32System::ansiToUtf8(std::string_view bytes) {
   return win32::ansiToUtf8(bytes);
 }
 
-bool Win32System::sendKeys(std::span<const engine::KeyAction> actions) {
-  if (actions.empty()) return true;
-  const HKL layout = layoutOf(GetForegroundWindow());
-  const engine::LayoutLookup lookup = [layout](char32_t ch) { return keyInLayout(ch, layout); };
-  const std::vector<engine::KeyEvent> events =
-      engine::planKeyEvents(actions, lookup, keyboardState());
-  std::vector<INPUT> inputs = toInputs(events, layout);
-  const UINT delivered = send(inputs);
-  if (delivered == inputs.size()) return true;
-  // Blocked part way (another desktop, a locked screen): let go of everything pressed.
-  const std::vector<engine::KeyEvent> releases = engine::releaseAfterPartial(events, delivered);
-  std::vector<INPUT> undo = toInputs(releases, layout);
-  send(undo);
-  return false;
+engine::LayoutLookup Win32System::keyLayout() {
+  const HKL layout = layoutOf(keyTargetWindow());
+  return [layout](char32_t ch) { return keyInLayout(ch, layout); };
 }
 
-std::optional<engine::LayoutKey> Win32System::layoutKey(char32_t ch) {
-  return keyInLayout(ch, layoutOf(keyTarget()));
+platform::KeyTarget Win32System::keyTarget() {
+  HWND foreground = GetForegroundWindow();
+  return {narrow(windowText(foreground)), acceptsKeysFromUs(foreground)};
+}
+
+engine::KeyboardState Win32System::keyboardState() {
+  engine::KeyboardState state;
+  if (watch_) {
+    state.held = watch_->heldModifiers();
+    state.capsLock = watch_->capsLock();
+    return state;
+  }
+  for (uint16_t key :
+       {engine::vk::LShift, engine::vk::RShift, engine::vk::LControl, engine::vk::RControl,
+        engine::vk::LMenu, engine::vk::RMenu, engine::vk::LWin, engine::vk::RWin}) {
+    if (GetAsyncKeyState(key) & 0x8000) state.held.push_back(key);
+  }
+  state.capsLock = (GetKeyState(engine::vk::CapsLock) & 0x0001) != 0;
+  return state;
+}
+
+std::size_t Win32System::injectKeys(std::span<const engine::KeyEvent> events) {
+  if (events.empty()) return 0;
+  batch_ = static_cast<uint16_t>((batch_ + 1) & engine::kBatchNumberMask);
+  std::vector<INPUT> inputs = toInputs(events, layoutOf(GetForegroundWindow()), batch_);
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void Win32System::pressBack(std::span<const uint16_t> held) {
+  if (held.empty()) return;
+  if (!watch_) {
+    injectKeys(engine::pressBackEvents(held));
+    return;
+  }
+  // Pressed once the batch has arrived, and only the keys the user still holds then: a key let
+  // go while the batch was on its way would otherwise stay down.
+  for (const uint16_t key : held) {
+    if (std::find(pressBackPending_.begin(), pressBackPending_.end(), key) ==
+        pressBackPending_.end()) {
+      pressBackPending_.push_back(key);
+    }
+  }
+  SetTimer(watchWindow_, kPressBackTimerId, kPressBackWaitMs, nullptr);
+}
+
+void Win32System::pressBackNow() {
+  KillTimer(watchWindow_, kPressBackTimerId);
+  std::vector<uint16_t> keys;
+  for (const uint16_t key : pressBackPending_) {
+    if (watch_->held(key)) keys.push_back(key);
+  }
+  pressBackPending_.clear();
+  if (!keys.empty()) injectKeys(engine::pressBackEvents(keys));
+}
+
+void Win32System::pressBackOverdue() {
+  if (watch_) pressBackNow();
+}
+
+bool Win32System::watchKeyboard(HWND window) {
+  RAWINPUTDEVICE keyboard{};
+  keyboard.usUsagePage = 0x01;  // generic desktop
+  keyboard.usUsage = 0x06;      // keyboard
+  keyboard.dwFlags = RIDEV_INPUTSINK;
+  keyboard.hwndTarget = window;
+  if (!RegisterRawInputDevices(&keyboard, 1, sizeof(keyboard))) return false;
+  watchWindow_ = window;
+  watch_.emplace((GetKeyState(engine::vk::CapsLock) & 0x0001) != 0);
+  return true;
+}
+
+Win32System::RawKey Win32System::onRawInput(HRAWINPUT input) {
+  RAWINPUT data{};
+  UINT size = sizeof(data);
+  if (!watch_ ||
+      GetRawInputData(input, RID_INPUT, &data, &size, sizeof(RAWINPUTHEADER)) == UINT(-1) ||
+      data.header.dwType != RIM_TYPEKEYBOARD || data.data.keyboard.VKey >= 0xFF) {
+    return {};
+  }
+  const RAWKEYBOARD& key = data.data.keyboard;
+  const engine::KeyWatch::Seen seen =
+      watch_->observe({sidedKey(key), (key.Flags & RI_KEY_BREAK) != 0,
+                       static_cast<uint32_t>(key.ExtraInformation)});
+  if (seen.batchArrived == batch_ && !pressBackPending_.empty()) pressBackNow();
+  return {seen.hotkeyPressed};
 }
 
 uint16_t Win32System::asyncKeyState(int virtualKey) {

@@ -135,11 +135,14 @@ std::string FakeWindow::inputBox(std::string_view prompt, std::string_view defau
   return answer;
 }
 
-std::optional<std::string> FakeSystem::readFile(std::string_view name) {
+std::optional<platform::FileContent> FakeSystem::readFile(std::string_view name) {
   reads.emplace_back(name);
   const auto found = files.find(name);
   if (found == files.end()) return std::nullopt;
-  return found->second;
+  if (readErrorAfter && *readErrorAfter < found->second.size()) {
+    return platform::FileContent{found->second.substr(0, *readErrorAfter), false};
+  }
+  return platform::FileContent{found->second};
 }
 
 std::string FakeSystem::ansiToUtf8(std::string_view bytes) {
@@ -149,14 +152,26 @@ std::string FakeSystem::ansiToUtf8(std::string_view bytes) {
   return out;
 }
 
-bool FakeSystem::sendKeys(std::span<const engine::KeyAction> actions) {
-  if (!acceptKeys) return false;
-  sent.emplace_back(actions.begin(), actions.end());
-  return true;
+platform::Delivery FakeSystem::sendKeys(std::span<const engine::KeyAction> actions) {
+  platform::Delivery delivery = System::sendKeys(actions);
+  if (delivery.sent()) sent.emplace_back(actions.begin(), actions.end());
+  return delivery;
 }
 
-std::optional<engine::LayoutKey> FakeSystem::layoutKey(char32_t ch) {
-  if (layout) return layout(ch);
+std::size_t FakeSystem::injectKeys(std::span<const engine::KeyEvent> events) {
+  const std::size_t taken = std::min(events.size(), acceptEvents.value_or(events.size()));
+  injected.insert(injected.end(), events.begin(),
+                  events.begin() + static_cast<std::ptrdiff_t>(taken));
+  return taken;
+}
+
+void FakeSystem::pressBack(std::span<const uint16_t> held) {
+  pressedBack.insert(pressedBack.end(), held.begin(), held.end());
+}
+
+namespace {
+
+std::optional<engine::LayoutKey> usLayoutKey(char32_t ch) {
   // A US layout: letters, digits and the symbols of the main block.
   constexpr uint8_t kShift = 1;
   if (ch >= U'a' && ch <= U'z') return engine::LayoutKey{static_cast<uint16_t>(ch - U'a' + 'A'), 0};
@@ -177,6 +192,13 @@ std::optional<engine::LayoutKey> FakeSystem::layoutKey(char32_t ch) {
     return engine::LayoutKey{static_cast<uint16_t>('0' + at), kShift};
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+engine::LayoutLookup FakeSystem::keyLayout() {
+  if (layout) return layout;
+  return usLayoutKey;
 }
 
 uint16_t FakeSystem::asyncKeyState(int virtualKey) {

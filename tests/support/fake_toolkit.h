@@ -179,20 +179,31 @@ class FakeWindow final : public platform::WindowBackend {
 
 class FakeSystem : public platform::System {
  public:
-  std::optional<std::string> readFile(std::string_view name) override;
+  std::optional<platform::FileContent> readFile(std::string_view name) override;
   std::string ansiToUtf8(std::string_view bytes) override;
-  bool sendKeys(std::span<const engine::KeyAction> actions) override;
-  std::optional<engine::LayoutKey> layoutKey(char32_t ch) override;
+  // Records the batch in `sent` when the pipeline delivered it.
+  platform::Delivery sendKeys(std::span<const engine::KeyAction> actions) override;
+  engine::LayoutLookup keyLayout() override;
+  platform::KeyTarget keyTarget() override { return target; }
+  engine::KeyboardState keyboardState() override { return keyboard; }
+  std::size_t injectKeys(std::span<const engine::KeyEvent> events) override;
+  void pressBack(std::span<const uint16_t> held) override;
   uint16_t asyncKeyState(int virtualKey) override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               int windowStyle) override;
 
-  // The focused window's keyboard layout; a US layout when not set.
+  // The layout of the window the keys go to; a US layout when not set.
   engine::LayoutLookup layout;
-  // Every batch of keystrokes sent, in order.
+  // Every batch of keystrokes delivered, in order.
   std::vector<std::vector<engine::KeyAction>> sent;
-  // False: the system refuses keystrokes, as on a locked screen.
-  bool acceptKeys = true;
+  // The window in front.
+  platform::KeyTarget target{"聊天窗口", true};
+  engine::KeyboardState keyboard;
+  // How many events of each batch the system takes; all when not set.
+  std::optional<std::size_t> acceptEvents;
+  // The events the system took, in order, and the modifiers it was asked to press back.
+  std::vector<engine::KeyEvent> injected;
+  std::vector<uint16_t> pressedBack;
   // Answers for asyncKeyState, one per query; 0 once they run out.
   std::deque<uint16_t> keyStates;
   // Queried key codes.
@@ -209,6 +220,8 @@ class FakeSystem : public platform::System {
 
   // Files by name; a missing name cannot be read.
   std::map<std::string, std::string, std::less<>> files;
+  // Reading stops with an error after this many bytes.
+  std::optional<std::size_t> readErrorAfter;
   // Stands in for the system code page: maps each byte to itself as Latin-1 unless replaced.
   std::function<std::string(std::string_view)> ansi;
   // Names of files read, in order.

@@ -209,16 +209,56 @@ TEST_F(EngineTest, PowerOffRunsBothCommandsFromTheSystemFoldersWhenTheBudgetRuns
   EXPECT_EQ(launches[0].program, "shutdown.exe");
 }
 
-TEST_F(EngineTest, RefusedKeystrokesDoNotStopTheRunOrTheBudget) {
-  start("x");
-  setInterval("30");
-  setDuration("1");
-  check(Control::chkCut).click();
-  tk.fakeSystem().acceptKeys = false;
-  begin();
-  advance(120000);
-  EXPECT_TRUE(idle());
-  EXPECT_EQ(tk.fakeSystem().launches.size(), 2u);
+// Keys that cannot reach the window in front end the run like 停止: nothing more is typed, the
+// item stays next, the tick is not charged, the computer is not powered off, and one box says
+// which window and what to do. Every key the part that went pressed is let go again.
+class RefusedKeys : public EngineTest {
+ protected:
+  void secondTickRefused(const platform::KeyTarget& target, std::optional<std::size_t> accepted,
+                         const char* advice) {
+    auto& sys = tk.fakeSystem();
+    start("a,^b,c");
+    setDuration("1");
+    check(Control::chkCut).click();
+    begin();
+    advance(11000);
+    sys.target = target;
+    sys.acceptEvents = accepted;
+    sys.injected.clear();
+    window().whileModal = [this] { advance(60000); };
+    advance(11000);
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(window().state(), platform::WindowState::Normal);
+    EXPECT_EQ(typed(sent()), "a|[Enter]");
+    EXPECT_EQ(w->CycleIndex, 1);
+    EXPECT_EQ(w->RemainingMs, 60000 - 11000);
+    EXPECT_TRUE(sys.launches.empty());
+    ASSERT_EQ(window().messages().size(), 1u);
+    const std::string& box = window().messages()[0];
+    EXPECT_NE(box.find("窗口“微信”"), std::string::npos) << box;
+    EXPECT_NE(box.find(advice), std::string::npos) << box;
+    EXPECT_NE(box.find("也不会自动关机"), std::string::npos) << box;
+    std::vector<uint16_t> down;
+    for (const engine::KeyEvent& e : sys.injected) {
+      if (!e.unicode && e.up) std::erase(down, e.vk);
+      if (!e.unicode && !e.up) down.push_back(e.vk);
+    }
+    EXPECT_TRUE(down.empty());
+  }
+};
+
+TEST_F(RefusedKeys, AWindowRunningAsAdministratorGetsNothing) {
+  secondTickRefused({"微信", false}, std::nullopt, "以管理员身份运行 Vorelo");
+  EXPECT_TRUE(tk.fakeSystem().injected.empty());
+}
+
+TEST_F(RefusedKeys, ASystemThatTakesNothing) {
+  secondTickRefused({"微信", true}, 0, "解锁屏幕");
+}
+
+TEST_F(RefusedKeys, ASystemThatTakesPartOfTheBatch) {
+  secondTickRefused({"微信", true}, 2, "解锁屏幕");
+  EXPECT_EQ(tk.fakeSystem().injected.size(), 4u) << "Ctrl and B went down and were let go";
 }
 
 // 开始 reads every message the run can type: a bad one is named by its place in the list and
@@ -361,6 +401,18 @@ TEST(KeyEvents, ModifiedCharactersUseTheLayoutAndItsExtraModifiers) {
   EXPECT_EQ(
       plan("^{+}"),
       (std::vector<E>{{0x11}, {0x10}, {0xBB}, {0xBB, 0, true}, {0x10, 0, true}, {0x11, 0, true}}));
+  // A modifier of the notation counts as held only over its own key or group: after +a the '+'
+  // of ^{+} needs its Shift again.
+  EXPECT_EQ(plan("+a^{+}"), (std::vector<E>{{0x10},
+                                            {'A'},
+                                            {'A', 0, true},
+                                            {0x10, 0, true},
+                                            {0x11},
+                                            {0x10},
+                                            {0xBB},
+                                            {0xBB, 0, true},
+                                            {0x10, 0, true},
+                                            {0x11, 0, true}}));
   // Shift held by the notation stays down over a character that needs Shift itself.
   EXPECT_EQ(
       plan("+({+}a)"),
@@ -389,20 +441,19 @@ TEST(KeyEvents, HeldModifiersAreReleasedForTheBatchAndEverythingPressedIsRelease
   using E = engine::KeyEvent;
   namespace vk = engine::vk;
   const auto a = engine::parseKeyString("a").actions;
-  const auto events = engine::planKeyEvents(a, usLayout, {{vk::LControl}});
-  ASSERT_EQ(events.size(), 4u);
-  EXPECT_EQ(events.front(), (E{vk::LControl, 0, true}));
-  EXPECT_EQ(events.back(), (E{vk::LControl, 0, false}));
-  // A held Alt or Win is never let go or pressed again on its own: the mask key goes between,
-  // so no menu bar or Start menu opens.
-  for (const uint16_t key : {vk::LMenu, vk::RWin}) {
-    const auto masked = engine::planKeyEvents(a, usLayout, {{key}});
-    ASSERT_EQ(masked.size(), 8u);
-    EXPECT_EQ(masked[0], (E{vk::Mask}));
-    EXPECT_EQ(masked[2], (E{key, 0, true}));
-    EXPECT_EQ(masked[5], (E{key, 0, false}));
-    EXPECT_EQ(masked[6], (E{vk::Mask}));
-    EXPECT_EQ(masked[7], (E{vk::Mask, 0, true}));
+  const std::vector<uint16_t> ctrl{vk::LControl};
+  EXPECT_EQ(engine::planKeyEvents(a, usLayout, {ctrl}),
+            (std::vector<E>{{vk::LControl, 0, true}, {0, 'a', false, true}, {0, 'a', true, true}}));
+  EXPECT_EQ(engine::pressBackEvents(ctrl), (std::vector<E>{{vk::LControl}}));
+  // A held Alt or Win is never let go or pressed again on its own: the mask key 0xE8, which no
+  // keyboard has, goes between, so no menu bar or Start menu opens.
+  for (const uint16_t key : {vk::LMenu, vk::LWin, vk::RWin}) {
+    const std::vector<uint16_t> held{key};
+    EXPECT_EQ(
+        engine::planKeyEvents(a, usLayout, {held}),
+        (std::vector<E>{
+            {0xE8}, {0xE8, 0, true}, {key, 0, true}, {0, 'a', false, true}, {0, 'a', true, true}}));
+    EXPECT_EQ(engine::pressBackEvents(held), (std::vector<E>{{key}, {0xE8}, {0xE8, 0, true}}));
   }
 
   // The system took only part of a batch: the keys that part pressed are let go, last first.
