@@ -55,8 +55,10 @@ std::string decodeMessageFile(std::string_view bytes, const AnsiDecoder& ansi) {
   return text;
 }
 
-std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems) {
+std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems,
+                                     bool* lastRanToEnd) {
   std::vector<std::string> items;
+  bool ranToEnd = false;
   const std::size_t end = utf8.size();
   std::size_t pos = 0;
   // An empty text has no fields; otherwise a field is read before the end is checked, so a
@@ -73,9 +75,11 @@ std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems
       if (close == std::string_view::npos) {
         field = utf8.substr(start);
         pos = end;
+        ranToEnd = true;
       } else {
         field = utf8.substr(start, close - start);
         pos = close + 1;
+        ranToEnd = false;
         while (pos < end && !isSeparator(utf8[pos])) ++pos;
       }
     } else {
@@ -83,6 +87,7 @@ std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems
       while (pos < end && !isSeparator(utf8[pos])) ++pos;
       field = utf8.substr(start, pos - start);
       while (!field.empty() && isBlank(field.back())) field.remove_suffix(1);
+      ranToEnd = pos == end;
     }
 
     // Consume one separator: a comma, CR LF, a lone CR or a lone LF.
@@ -92,13 +97,16 @@ std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems
     }
     items.emplace_back(field);
   }
+  if (lastRanToEnd != nullptr) *lastRanToEnd = ranToEnd;
   return items;
 }
 
 std::vector<std::string> readMessageFile(std::string_view bytes, const AnsiDecoder& ansi,
                                          bool complete) {
-  std::vector<std::string> items = splitFields(decodeMessageFile(bytes, ansi));
-  if (!complete && !items.empty()) items.pop_back();
+  bool lastRanToEnd = false;
+  std::vector<std::string> items =
+      splitFields(decodeMessageFile(bytes, ansi), kMaxItems, &lastRanToEnd);
+  if (!complete && lastRanToEnd && !items.empty()) items.pop_back();
   return items;
 }
 

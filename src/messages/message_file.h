@@ -23,7 +23,10 @@ std::string decodeMessageFile(std::string_view bytes, const AnsiDecoder& ansi);
 
 // Splits decoded text into fields, at most maxItems of them. `utf8` should be valid UTF-8; fields
 // are cut only at ASCII characters, so every field is then valid UTF-8 as well.
-std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems = kMaxItems);
+// With `lastRanToEnd`, tells whether the last field was ended by the end of the text rather
+// than by a separator or its closing quotation mark.
+std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems = kMaxItems,
+                                     bool* lastRanToEnd = nullptr);
 
 // decodeMessageFile followed by splitFields. Bytes that stop at a read error (`complete` false)
 // keep every field read whole; the field the error cut short is dropped.

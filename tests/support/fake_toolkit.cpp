@@ -99,6 +99,10 @@ void FakeCombo::pick(int index) {
   owner_->userPick(index);
 }
 
+void Focusable::disabled(platform::ControlBackend& self) {
+  if (window != nullptr) window->dropFocus(self);
+}
+
 void FakeCheck::click() {
   if (enabled_ && owner_ != nullptr) owner_->userClick();
 }
@@ -221,14 +225,14 @@ bool FakeSystem::launch(platform::Folder folder, std::string_view program,
 Toolkit::Toolkit() {
   using app::Control;
   for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime}) {
-    combos_[c];
+    combos_[c].window = &window_;
   }
   for (Control c : {Control::chkCycle, Control::chkCut, Control::optSend0, Control::optSend1}) {
-    checks_[c];
+    checks_[c].window = &window_;
   }
   for (Control c :
        {Control::cmdBegin, Control::cmdStop, Control::cmdExit, Control::cmdAdd, Control::cmdDel}) {
-    buttons_[c];
+    buttons_[c].window = &window_;
   }
   for (app::TimerName t : {app::TimerName::tmrWatch, app::TimerName::tmrSend}) {
     timers_[t] = std::make_unique<FakeTimer>(clock_);

@@ -16,6 +16,13 @@
 namespace vorelo::fake {
 
 class FakeTimer;
+class FakeWindow;
+
+// A control that takes the focus: disabled, it loses it, as a Windows control does.
+struct Focusable {
+  FakeWindow* window = nullptr;
+  void disabled(platform::ControlBackend& self);
+};
 
 // Virtual time in milliseconds. Due timers fire in time order (ties in the order they were
 // started), so a fifteen-minute run is simulated in microseconds.
@@ -27,6 +34,13 @@ class Clock {
 
  private:
   friend class FakeTimer;
+  class FakeWindow;
+
+  // A control that takes the focus: disabled, it loses it, as a Windows control does.
+  struct Focusable {
+    FakeWindow* window = nullptr;
+    void disabled(platform::ControlBackend& self);
+  };
   struct Entry {
     FakeTimer* timer;
     uint64_t due;
@@ -58,10 +72,13 @@ class FakeTimer final : public platform::TimerBackend {
   uint32_t period_ = 0;
 };
 
-class FakeCombo final : public platform::ComboBackend {
+class FakeCombo final : public platform::ComboBackend, public Focusable {
  public:
   void connect(platform::ComboBox& owner) override { owner_ = &owner; }
-  void setEnabled(bool enabled) override { enabled_ = enabled; }
+  void setEnabled(bool enabled) override {
+    enabled_ = enabled;
+    if (!enabled) disabled(*this);
+  }
   void addItem(std::string_view text) override { items_.emplace_back(text); }
   void removeItem(int index) override;
   void select(int index, std::string_view text) override;
@@ -91,10 +108,13 @@ class FakeCombo final : public platform::ComboBackend {
   int redrawOffCount_ = 0;
 };
 
-class FakeCheck final : public platform::CheckBackend {
+class FakeCheck final : public platform::CheckBackend, public Focusable {
  public:
   void connect(platform::ClickTarget& owner) override { owner_ = &owner; }
-  void setEnabled(bool enabled) override { enabled_ = enabled; }
+  void setEnabled(bool enabled) override {
+    enabled_ = enabled;
+    if (!enabled) disabled(*this);
+  }
   void setChecked(bool checked) override { checked_ = checked; }
   void click();
   bool checked() const { return checked_; }
@@ -106,10 +126,13 @@ class FakeCheck final : public platform::CheckBackend {
   bool enabled_ = true;
 };
 
-class FakeButton final : public platform::ButtonBackend {
+class FakeButton final : public platform::ButtonBackend, public Focusable {
  public:
   void connect(platform::ClickTarget& owner) override { owner_ = &owner; }
-  void setEnabled(bool enabled) override { enabled_ = enabled; }
+  void setEnabled(bool enabled) override {
+    enabled_ = enabled;
+    if (!enabled) disabled(*this);
+  }
   void click();
   bool enabled() const { return enabled_; }
 
@@ -128,6 +151,10 @@ class FakeWindow final : public platform::WindowBackend {
   // brought it there.
   bool ownsForeground() const override { return active_ || boxesOpen_ > 0; }
   void focus(platform::ControlBackend& control) override { focused_ = &control; }
+  // A control that had the focus was disabled: nothing has it now.
+  void dropFocus(const platform::ControlBackend& control) {
+    if (focused_ == &control) focused_ = nullptr;
+  }
   bool hasFocus(const platform::ControlBackend& control) const override {
     return focused_ == &control;
   }

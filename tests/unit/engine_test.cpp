@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "engine/key_events.h"
+#include "engine/key_watch.h"
 #include "unit/window_fixture.h"
 
 namespace vorelo::testing {
@@ -140,7 +142,9 @@ TEST_F(EngineTest, BudgetStopsTheRunAfterTheTickThatCrossesZero) {
     const char* duration;
     std::size_t messages;
   };
-  for (const Case& c : {Case{"10", "1", 7}, Case{"11", "15", 82}, Case{"30", "1", 3}}) {
+  // 1.0005 s is charged as 1000.5 ms, not the timer's whole 1000: 60 messages in a minute.
+  for (const Case& c :
+       {Case{"10", "1", 7}, Case{"11", "15", 82}, Case{"30", "1", 3}, Case{"1.0005", "1", 60}}) {
     SCOPED_TRACE(std::string(c.interval) + " s for " + c.duration + " min");
     tk.fakeSystem().sent.clear();
     if (!w) start("x");
@@ -285,6 +289,24 @@ TEST_F(EngineTest, AMalformedOrOverlongMessageStopsBeginAndSaysWhich) {
   ASSERT_EQ(window().messages().size(), 2u);
   EXPECT_NE(window().messages()[1].find("10001"), std::string::npos) << window().messages()[1];
   EXPECT_TRUE(idle());
+}
+
+// The last item is checked too. The box quotes at most 200 characters of a message, in lines
+// a box can hold.
+TEST_F(EngineTest, TheCheckReadsTheLastItemAndTheBoxStaysNarrow) {
+  start("good," + std::string(300, 'x') + "{bad}");
+  begin();
+  EXPECT_TRUE(idle());
+  ASSERT_EQ(window().messages().size(), 1u);
+  const std::string& box = window().messages()[0];
+  EXPECT_NE(box.find("第 2 条消息"), std::string::npos);
+  EXPECT_EQ(std::count(box.begin(), box.end(), 'x'), 200);
+  std::size_t widest = 0;
+  for (std::size_t at = 0, end; at < box.size(); at = end + 1) {
+    end = std::min(box.find('\n', at), box.size());
+    if (box.compare(at, 1, "x") == 0) widest = std::max(widest, end - at);
+  }
+  EXPECT_LE(widest, 60u);
 }
 
 // The tick keeps its own check: a character the focused window's layout had at 开始 but lacks
@@ -484,6 +506,37 @@ TEST(KeyEvents, CapsLockDoesNotChangeWhatTheNotationWrites) {
   EXPECT_EQ(plan("^+s"), engine::planKeyEvents(engine::parseKeyString("^+s").actions, usLayout));
   EXPECT_EQ(plan("+{+}"), engine::planKeyEvents(engine::parseKeyString("+{+}").actions, usLayout))
       << "CapsLock changes letters only";
+}
+
+// The keys the user holds are those the watch saw go down and not up, Vorelo's own events left
+// out; CapsLock changes with every press, Vorelo's included, but not with a held key's repeats.
+TEST(KeyWatch, FollowsTheUserAndTellsVoreloItsOwnKeysArrived) {
+  namespace vk = engine::vk;
+  const uint32_t own = engine::ownKeyMark(7, false);
+  const uint32_t ownLast = engine::ownKeyMark(7, true);
+  engine::KeyWatch watch(false);
+  watch.observe({vk::LShift, false});
+  watch.observe({vk::RMenu, false});
+  watch.observe({vk::LShift, true, own});  // Vorelo lets go of it for a batch
+  EXPECT_EQ(watch.heldModifiers(), (std::vector<uint16_t>{vk::LShift, vk::RMenu}));
+  watch.observe({vk::RMenu, true});  // the user lets go before the batch has arrived
+  EXPECT_EQ(watch.observe({vk::Return, true, ownLast}).batchArrived, std::optional<uint16_t>(7));
+  EXPECT_EQ(watch.heldModifiers(), (std::vector<uint16_t>{vk::LShift}));
+
+  watch.observe({vk::CapsLock, false});
+  watch.observe({vk::CapsLock, false});  // held: the keyboard repeats it
+  watch.observe({vk::CapsLock, true});
+  EXPECT_TRUE(watch.capsLock());
+  watch.observe({vk::CapsLock, false, own});
+  watch.observe({vk::CapsLock, true, own});
+  EXPECT_FALSE(watch.capsLock());
+
+  // F12: once per press, never for Vorelo's own.
+  EXPECT_FALSE(watch.observe({vk::F12, false, own}).hotkeyPressed);
+  EXPECT_TRUE(watch.observe({vk::F12, false}).hotkeyPressed);
+  EXPECT_FALSE(watch.observe({vk::F12, false}).hotkeyPressed);
+  watch.observe({vk::F12, true});
+  EXPECT_TRUE(watch.observe({vk::F12, false}).hotkeyPressed);
 }
 
 }  // namespace

@@ -195,6 +195,28 @@ TEST(KeyString, CharactersNoKeyTypesAndOverlongMessagesAreRefused) {
   EXPECT_NE(describe(*tooLong.error).find("10001"), std::string::npos);
 }
 
+// A message presses at most 20,000 keys, repeats and modifiers counted. A message far over is
+// counted, not built: its count is exact and it is refused at once.
+TEST(KeyString, AtMostTwentyThousandKeyPresses) {
+  std::string exact;
+  for (int i = 0; i < 2; ++i) exact += "{a 9999}";
+  exact += "+(a)";  // Shift and A
+  EXPECT_EQ(readMessage(exact, {}).actions.size(), 20001u) << "and Shift's release";
+  const ParseResult over = readMessage(exact + "b", {});
+  ASSERT_FALSE(over.ok());
+  EXPECT_EQ(over.error->kind, E::TooManyKeyPresses);
+  EXPECT_EQ(over.error->length, 20001u);
+  EXPECT_NE(describe(*over.error).find("20001"), std::string::npos);
+  EXPECT_NE(describe(*over.error).find("20000"), std::string::npos);
+
+  std::string flood;
+  for (int i = 0; i < 200; ++i) flood += "{a 9999}";
+  const ParseResult refused = readMessage(flood, {});
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error->length, 1999800u);
+  EXPECT_EQ(readMessage("{a 9999}{x", {}).error->kind, E::UnclosedBrace) << "syntax comes first";
+}
+
 TEST(KeyString, InvalidUtf8BecomesReplacementCharacters) {
   EXPECT_EQ(parse("\xE4\xB8"
                   "a\xFF"),

@@ -31,6 +31,8 @@ TEST_F(ListTest, AddAsksWithTheDefaultAndAppendsTheTextAsTyped) {
   add("  hi there  ");
   EXPECT_EQ(m.comContent.list(2), "  hi there  ");
   EXPECT_EQ(m.comContent.text(), "  hi there  ");
+  add("\t");  // only spaces count as blank: a tab is a key
+  EXPECT_EQ(m.comContent.list(3), "\t");
   EXPECT_TRUE(tk.fakeSystem().files.at("Msg.txt") == "a") << "nothing is written back";
 }
 
@@ -133,6 +135,34 @@ TEST_F(HotkeyTest, TheFlagFollowsF12PressesOnly) {
   EXPECT_FALSE(sending());
   tap();
   EXPECT_TRUE(sending());
+}
+
+// A message that presses F12 in the chat does not toggle Vorelo: the press the watcher sees
+// after it is Vorelo's own. The user's next press still counts.
+TEST_F(HotkeyTest, F12TypedByAMessageIsNotThePress) {
+  startWatching("{F12}x");
+  button(Control::cmdBegin).click();
+  tk.clock().advance(11000 - kPoll);
+  polls({0x0001, 0x0000});  // the first look after the tick sees the press it typed
+  ASSERT_EQ(tk.fakeSystem().sent.size(), 2u);
+  EXPECT_TRUE(sending());
+  EXPECT_TRUE(w->HotkeyStartsNext);
+  tap();
+  EXPECT_TRUE(sending());
+  EXPECT_FALSE(w->HotkeyStartsNext);
+}
+
+// A start during a run does only what starting does: the messages are not checked again, so no
+// box sits in front of the chat while the ticks go on typing.
+TEST_F(HotkeyTest, F12DuringARunDoesNotCheckTheMessagesAgain) {
+  startWatching("%满");
+  tk.fakeSystem().layout = [](char32_t) { return engine::LayoutKey{'M', 0}; };
+  button(Control::cmdBegin).click();
+  tk.fakeSystem().layout = [](char32_t) { return std::optional<engine::LayoutKey>(); };
+  tap();
+  EXPECT_TRUE(window().messages().empty());
+  EXPECT_TRUE(sending());
+  EXPECT_FALSE(w->HotkeyStartsNext);
 }
 
 TEST_F(HotkeyTest, EmptyListMessageIsShownOnceAndTheNextPressStops) {

@@ -93,6 +93,15 @@ TEST_F(WindowTest, LoadingStopsAtTheLargestListAndTheWindowStillStarts) {
   EXPECT_EQ(m.comContent.listCount(), 32767);
 }
 
+// A read error part way through the file keeps every item read whole before it; the one it cut
+// short is dropped.
+TEST_F(WindowTest, AReadErrorKeepsTheItemsReadBeforeIt) {
+  tk.fakeSystem().readErrorAfter = 9;  // "a,\"b,c\",d" up to the middle of "d"
+  auto& m = start("a,\"b,c\",dd,e");
+  EXPECT_EQ(items(m.comContent), (std::vector<std::string>{"a", "b,c"}));
+  EXPECT_EQ(m.comContent.text(), "b,c");
+}
+
 TEST_F(WindowTest, ExitAndClosingEndTheProgramAtOnce) {
   start("a");
   button(Control::cmdExit).click();
