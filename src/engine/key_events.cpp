@@ -46,42 +46,101 @@ void unicodeTap(std::vector<KeyEvent>& out, char32_t ch) {
   }
 }
 
-bool isLetterKey(uint16_t key) {
-  return key >= 'A' && key <= 'Z';
+// The key that makes a character typed under a modifier, in the layout of the window the keys
+// go to. Letters the layout lacks use the Latin key of the same name, so ^a, ^c, ^v and %f work
+// on any layout; nothing for anything else that no key makes (the parser refuses such a
+// message when it knows the layout).
+std::optional<LayoutKey> keyFor(char32_t ch, const LayoutLookup& layout) {
+  std::optional<LayoutKey> key = layout ? layout(ch) : std::nullopt;
+  if (key && key->vk != 0) return key;
+  if (ch >= U'a' && ch <= U'z') return LayoutKey{static_cast<uint16_t>('A' + (ch - U'a')), 0};
+  if (ch >= U'A' && ch <= U'Z') return LayoutKey{static_cast<uint16_t>(ch), kShiftBit};
+  return std::nullopt;
 }
 
-// A character typed under a modifier: the key that makes it in the focused window's layout,
-// with whatever extra modifiers that key needs (^{+} is Ctrl with Shift and the = key on a US
-// layout). Letters the layout lacks use the Latin key of the same name, so ^a, ^c, ^v and %f
-// work on any layout; anything else that no key makes is typed as it is (the parser refuses
-// such a message when it knows the layout).
-void charTap(std::vector<KeyEvent>& out, char32_t ch, uint8_t held, const LayoutLookup& layout,
-             bool capsLock) {
-  std::optional<LayoutKey> key = layout ? layout(ch) : std::nullopt;
-  if (!key || key->vk == 0) {
-    if (ch >= U'a' && ch <= U'z') {
-      key = LayoutKey{static_cast<uint16_t>('A' + (ch - U'a')), 0};
-    } else if (ch >= U'A' && ch <= U'Z') {
-      key = LayoutKey{static_cast<uint16_t>(ch), kShiftBit};
-    } else {
-      unicodeTap(out, ch);
-      return;
+char32_t asciiUpper(char32_t ch) {
+  return ch >= U'a' && ch <= U'z' ? ch - U'a' + U'A' : ch;
+}
+
+// Turns the actions of one batch into events, keeping track of the notation's modifiers. Its
+// Shift is pressed only for a key that needs it: a letter under Shift alone is typed as the
+// capital letter itself, like plain text, so CapsLock cannot turn it into a small one and the
+// chat sees no Shift going up and down between the letters of a group.
+class Planner {
+ public:
+  Planner(std::vector<KeyEvent>& out, const LayoutLookup& layout) : out_(out), layout_(layout) {}
+
+  void add(const KeyAction& a) {
+    switch (a.kind) {
+      case KeyAction::Kind::Text:
+        unicodeTap(out_, a.ch);
+        break;
+      case KeyAction::Kind::Tap:
+        pressShiftIfWanted();
+        tap(out_, virtualKey(a.key));
+        break;
+      case KeyAction::Kind::CharTap:
+        charTap(a.ch);
+        break;
+      case KeyAction::Kind::Down:
+        pressShiftIfWanted();
+        down_ = static_cast<uint8_t>(down_ | modifierBit(a.key));
+        if (a.key != Key::Shift) press(out_, virtualKey(a.key));
+        break;
+      case KeyAction::Kind::Up:
+        down_ = static_cast<uint8_t>(down_ & ~modifierBit(a.key));
+        if (a.key == Key::Shift) {
+          releaseShift();
+        } else {
+          release(out_, virtualKey(a.key));
+        }
+        break;
     }
   }
-  const uint8_t extra =
-      static_cast<uint8_t>(key->modifiers & ~held & (kShiftBit | kControlBit | kAltBit));
-  // CapsLock turns Shift+letter into lower case: under Shift alone a letter goes without it.
-  const bool unshift = capsLock && isLetterKey(key->vk) && held == kShiftBit && extra == 0;
-  if (extra & kControlBit) press(out, vk::Control);
-  if (extra & kAltBit) press(out, vk::Menu);
-  if (extra & kShiftBit) press(out, vk::Shift);
-  if (unshift) release(out, vk::Shift);
-  tap(out, key->vk);
-  if (unshift) press(out, vk::Shift);
-  if (extra & kShiftBit) release(out, vk::Shift);
-  if (extra & kAltBit) release(out, vk::Menu);
-  if (extra & kControlBit) release(out, vk::Control);
-}
+
+ private:
+  void pressShiftIfWanted() {
+    if ((down_ & kShiftBit) && !shiftDown_) {
+      press(out_, vk::Shift);
+      shiftDown_ = true;
+    }
+  }
+  void releaseShift() {
+    if (shiftDown_) release(out_, vk::Shift);
+    shiftDown_ = false;
+  }
+
+  // A character under a modifier: its key, with whatever extra modifiers that key needs (^{+} is
+  // Ctrl with Shift and the = key on a US layout).
+  void charTap(char32_t ch) {
+    if (down_ == kShiftBit && asciiUpper(ch) >= U'A' && asciiUpper(ch) <= U'Z') {
+      releaseShift();
+      unicodeTap(out_, asciiUpper(ch));
+      return;
+    }
+    const std::optional<LayoutKey> key = keyFor(ch, layout_);
+    if (!key) {
+      unicodeTap(out_, ch);
+      return;
+    }
+    const uint8_t extra =
+        static_cast<uint8_t>(key->modifiers & ~down_ & (kShiftBit | kControlBit | kAltBit));
+    pressShiftIfWanted();
+    if (extra & kControlBit) press(out_, vk::Control);
+    if (extra & kAltBit) press(out_, vk::Menu);
+    if (extra & kShiftBit) press(out_, vk::Shift);
+    tap(out_, key->vk);
+    if (extra & kShiftBit) release(out_, vk::Shift);
+    if (extra & kAltBit) release(out_, vk::Menu);
+    if (extra & kControlBit) release(out_, vk::Control);
+  }
+
+  std::vector<KeyEvent>& out_;
+  const LayoutLookup& layout_;
+  // The notation's modifiers in force, and whether its Shift is pressed now.
+  uint8_t down_ = 0;
+  bool shiftDown_ = false;
+};
 
 bool opensMenus(uint16_t key) {
   return key == vk::LMenu || key == vk::RMenu || key == vk::LWin || key == vk::RWin;
@@ -195,28 +254,8 @@ std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const La
   out.reserve(actions.size() * 2 + held.size() * 2 + 4);
   maskIfMenuKeyHeld(out, held);
   for (uint16_t key : held) release(out, key);
-  uint8_t down = 0;
-  for (const KeyAction& a : actions) {
-    switch (a.kind) {
-      case KeyAction::Kind::Text:
-        unicodeTap(out, a.ch);
-        break;
-      case KeyAction::Kind::Tap:
-        tap(out, virtualKey(a.key));
-        break;
-      case KeyAction::Kind::CharTap:
-        charTap(out, a.ch, down, layout, keyboard.capsLock);
-        break;
-      case KeyAction::Kind::Down:
-        press(out, virtualKey(a.key));
-        down = static_cast<uint8_t>(down | modifierBit(a.key));
-        break;
-      case KeyAction::Kind::Up:
-        release(out, virtualKey(a.key));
-        down = static_cast<uint8_t>(down & ~modifierBit(a.key));
-        break;
-    }
-  }
+  Planner planner(out, layout);
+  for (const KeyAction& a : actions) planner.add(a);
   return out;
 }
 

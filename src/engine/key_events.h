@@ -1,7 +1,7 @@
 // Turns key actions into the key-down and key-up events handed to the system in one batch.
-// Plain characters go as Unicode packets, so the keyboard layout, CapsLock and an input
-// method's Shift toggle cannot change them; named keys and keys under a modifier go as
-// virtual keys. Every key the batch presses, it releases.
+// Plain characters and letters under Shift alone go as Unicode packets, so the keyboard layout,
+// CapsLock and an input method's Shift toggle cannot change them; named keys and keys under
+// Ctrl or Alt go as virtual keys. Every key the batch presses, it releases.
 #pragma once
 
 #include <cstdint>
@@ -37,8 +37,6 @@ struct KeyEvent {
 struct KeyboardState {
   // The modifier keys (left/right Shift, Ctrl, Alt, Win) the user holds right now.
   std::vector<uint16_t> held;
-  // CapsLock is on.
-  bool capsLock = false;
 };
 
 uint16_t virtualKey(Key key);
@@ -47,8 +45,8 @@ bool isExtendedKey(uint16_t virtualKey);
 
 // The events that type `actions`. Modifiers the user holds are let go first (pressBackEvents
 // puts them back once the batch has arrived); a held Alt or Win gets the mask key pressed
-// before it is let go. With CapsLock on, a letter under Shift alone is pressed without Shift,
-// so it still comes out upper-case; shortcuts with Ctrl or Alt are pressed as written.
+// before it is let go. A letter under Shift alone is typed as the capital letter, as plain text
+// is, so CapsLock cannot change it; shortcuts with Ctrl or Alt are pressed as written.
 std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const LayoutLookup& layout,
                                     const KeyboardState& keyboard = {});
 

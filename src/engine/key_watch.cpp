@@ -13,10 +13,6 @@ constexpr uint16_t kModifiers[] = {vk::LShift, vk::RShift, vk::LControl, vk::RCo
 
 KeyWatch::Seen KeyWatch::observe(const ObservedKey& key) {
   Seen seen;
-  if (key.vk == vk::CapsLock) {
-    if (!key.up && !capsLockDown_) capsLock_ = !capsLock_;
-    capsLockDown_ = !key.up;
-  }
   const bool own = (key.mark & ~(kBatchNumberMask | kLastOfBatchFlag)) == kOwnKeySignature;
   if (own) {
     if (key.mark & kLastOfBatchFlag)

@@ -1,6 +1,6 @@
 // What Vorelo learns from the keyboard events it observes as the system delivers them, its own
-// included: which modifier keys the user holds, whether CapsLock is on, the F12 presses it
-// did not make itself, and when its own keys have arrived.
+// included: which modifier keys the user holds, the F12 presses it did not make itself, and
+// when its own keys have arrived.
 //
 // Vorelo marks every key event it injects, with the batch's number and, on the last event of a
 // batch, a flag; the system hands that mark back with each event it delivers (the "extra
@@ -32,8 +32,6 @@ struct ObservedKey {
 
 class KeyWatch {
  public:
-  explicit KeyWatch(bool capsLockOn = false) : capsLock_(capsLockOn) {}
-
   struct Seen {
     // F12 went down and was not down before, and not by Vorelo's hand.
     bool hotkeyPressed = false;
@@ -46,15 +44,10 @@ class KeyWatch {
   // The left and right Shift, Ctrl, Alt and Win keys the user holds, in that order.
   std::vector<uint16_t> heldModifiers() const;
   bool held(uint16_t vk) const;
-  // CapsLock as every window sees it: it changes on each press, Vorelo's own included.
-  bool capsLock() const { return capsLock_; }
 
  private:
   // Keys the user holds (not pressed by Vorelo), by virtual key.
   std::vector<uint16_t> userDown_;
-  // CapsLock is down, by anyone's hand: a held key repeats its press without toggling again.
-  bool capsLockDown_ = false;
-  bool capsLock_;
 };
 
 }  // namespace vorelo::engine

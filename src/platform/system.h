@@ -67,7 +67,7 @@ class System {
 
   // The parts of sendKeys that reach the system.
   virtual KeyTarget keyTarget() = 0;
-  // The modifiers the user holds and CapsLock, as the window the keys go to sees them.
+  // The modifiers the user holds.
   virtual engine::KeyboardState keyboardState() = 0;
   // Puts the events into the input stream as one piece; returns how many the system took.
   virtual std::size_t injectKeys(std::span<const engine::KeyEvent> events) = 0;

@@ -174,7 +174,6 @@ engine::KeyboardState Win32System::keyboardState() {
   engine::KeyboardState state;
   if (watch_) {
     state.held = watch_->heldModifiers();
-    state.capsLock = watch_->capsLock();
     return state;
   }
   for (uint16_t key :
@@ -182,7 +181,6 @@ engine::KeyboardState Win32System::keyboardState() {
         engine::vk::LMenu, engine::vk::RMenu, engine::vk::LWin, engine::vk::RWin}) {
     if (GetAsyncKeyState(key) & 0x8000) state.held.push_back(key);
   }
-  state.capsLock = (GetKeyState(engine::vk::CapsLock) & 0x0001) != 0;
   return state;
 }
 
@@ -232,7 +230,7 @@ bool Win32System::watchKeyboard(HWND window) {
   keyboard.hwndTarget = window;
   if (!RegisterRawInputDevices(&keyboard, 1, sizeof(keyboard))) return false;
   watchWindow_ = window;
-  watch_.emplace((GetKeyState(engine::vk::CapsLock) & 0x0001) != 0);
+  watch_.emplace();
   return true;
 }
 

@@ -367,6 +367,21 @@ TEST(Exit, CommandsNamingAnotherWindowAreIgnored) {
   DestroyWindow(stranger);
 }
 
+// The message that asks Vorelo to bring one of its boxes to the front can be posted by any
+// program, naming any window: a window that is not Vorelo's is left where it is.
+TEST(Exit, BoxMessagesNamingAnotherWindowAreIgnored) {
+  App app(program(), std::string("你好\r\n"));
+  HWND stranger = CreateWindowExW(0, L"STATIC", L"stranger", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(stranger, nullptr);
+  PostMessageW(app.window(), RegisterWindowMessageW(L"Vorelo.BoxShown"),
+               reinterpret_cast<WPARAM>(stranger), 0);
+  app.sync();
+  EXPECT_EQ(GetWindowLongPtrW(stranger, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  EXPECT_TRUE(app.running());
+  DestroyWindow(stranger);
+}
+
 // One Vorelo at a time: a second start shows the running window (restored and in front when
 // idle; left as it is during a run) and ends at once with exit code 0.
 TEST(SecondStart, ShowsTheRunningWindowAndEnds) {

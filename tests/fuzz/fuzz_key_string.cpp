@@ -130,9 +130,10 @@ class Keyboard {
 
 void checkEvents(std::span<const KeyAction> actions, std::span<const uint16_t> held,
                  std::uint64_t seed) {
-  // CapsLock on for half the inputs.
-  const KeyboardState state{std::vector<uint16_t>(held.begin(), held.end()), (seed & 1) != 0};
-  const std::vector<KeyEvent> events = planKeyEvents(actions, layout, state);
+  const KeyboardState state{std::vector<uint16_t>(held.begin(), held.end())};
+  std::vector<KeyEvent> events = planKeyEvents(actions, layout, state);
+  const std::vector<KeyEvent> pressBack = pressBackEvents(held);
+  events.insert(events.end(), pressBack.begin(), pressBack.end());
 
   // The user's modifiers start down; the batch lets them go, presses and releases its own keys,
   // and puts the user's back.

@@ -423,22 +423,22 @@ TEST(KeyEvents, ModifiedCharactersUseTheLayoutAndItsExtraModifiers) {
   EXPECT_EQ(
       plan("^{+}"),
       (std::vector<E>{{0x11}, {0x10}, {0xBB}, {0xBB, 0, true}, {0x10, 0, true}, {0x11, 0, true}}));
-  // A modifier of the notation counts as held only over its own key or group: after +a the '+'
-  // of ^{+} needs its Shift again.
-  EXPECT_EQ(plan("+a^{+}"), (std::vector<E>{{0x10},
-                                            {'A'},
-                                            {'A', 0, true},
-                                            {0x10, 0, true},
-                                            {0x11},
-                                            {0x10},
-                                            {0xBB},
-                                            {0xBB, 0, true},
-                                            {0x10, 0, true},
-                                            {0x11, 0, true}}));
+  // A modifier of the notation counts as held only over its own key or group: after +{+} the
+  // '+' of ^{+} needs its Shift again.
+  EXPECT_EQ(plan("+{+}^{+}"), (std::vector<E>{{0x10},
+                                              {0xBB},
+                                              {0xBB, 0, true},
+                                              {0x10, 0, true},
+                                              {0x11},
+                                              {0x10},
+                                              {0xBB},
+                                              {0xBB, 0, true},
+                                              {0x10, 0, true},
+                                              {0x11, 0, true}}));
   // Shift held by the notation stays down over a character that needs Shift itself.
   EXPECT_EQ(
-      plan("+({+}a)"),
-      (std::vector<E>{{0x10}, {0xBB}, {0xBB, 0, true}, {'A'}, {'A', 0, true}, {0x10, 0, true}}));
+      plan("+({+}{+})"),
+      (std::vector<E>{{0x10}, {0xBB}, {0xBB, 0, true}, {0xBB}, {0xBB, 0, true}, {0x10, 0, true}}));
   // A layout without Latin letters still gets ^c from the C key, and ^C adds Shift; a character
   // no key makes is typed as it is.
   const auto noLatin = [](char32_t) { return std::optional<engine::LayoutKey>(); };
@@ -491,30 +491,33 @@ TEST(KeyEvents, HeldModifiersAreReleasedForTheBatchAndEverythingPressedIsRelease
   EXPECT_EQ(engine::releaseAfterPartial(text, 1).size(), 1u) << "a packet without its key-up";
 }
 
-// With CapsLock on, a letter under Shift alone goes without Shift, so it still comes out
-// upper-case; shortcuts are pressed exactly as written.
-TEST(KeyEvents, CapsLockDoesNotChangeWhatTheNotationWrites) {
+// A letter under Shift alone is typed as the capital letter, so CapsLock in the chat cannot make
+// it small, and Shift is pressed only for the keys under it that need it: the chat never sees
+// it go up and down between the letters of a group. Shortcuts are pressed as written.
+TEST(KeyEvents, LettersUnderShiftAreTypedAsCapitals) {
   using E = engine::KeyEvent;
-  const engine::KeyboardState capsLock{{}, true};
-  auto plan = [&](std::string_view s) {
-    return engine::planKeyEvents(engine::parseKeyString(s).actions, usLayout, capsLock);
+  auto plan = [](std::string_view s) {
+    return engine::planKeyEvents(engine::parseKeyString(s).actions, usLayout);
   };
+  EXPECT_EQ(plan("+(aB)"), plan("AB"));
+  EXPECT_EQ(plan("+(a{+})"), (std::vector<E>{{0, 'A', false, true},
+                                             {0, 'A', true, true},
+                                             {0x10},
+                                             {0xBB},
+                                             {0xBB, 0, true},
+                                             {0x10, 0, true}}));
   EXPECT_EQ(
-      plan("+a"),
-      (std::vector<E>{{0x10}, {0x10, 0, true}, {'A'}, {'A', 0, true}, {0x10}, {0x10, 0, true}}));
-  EXPECT_EQ(plan("^a"), engine::planKeyEvents(engine::parseKeyString("^a").actions, usLayout));
-  EXPECT_EQ(plan("^+s"), engine::planKeyEvents(engine::parseKeyString("^+s").actions, usLayout));
-  EXPECT_EQ(plan("+{+}"), engine::planKeyEvents(engine::parseKeyString("+{+}").actions, usLayout))
-      << "CapsLock changes letters only";
+      plan("^+s"),
+      (std::vector<E>{{0x11}, {0x10}, {'S'}, {'S', 0, true}, {0x10, 0, true}, {0x11, 0, true}}));
 }
 
 // The keys the user holds are those the watch saw go down and not up, Vorelo's own events left
-// out; CapsLock changes with every press, Vorelo's included, but not with a held key's repeats.
+// out.
 TEST(KeyWatch, FollowsTheUserAndTellsVoreloItsOwnKeysArrived) {
   namespace vk = engine::vk;
   const uint32_t own = engine::ownKeyMark(7, false);
   const uint32_t ownLast = engine::ownKeyMark(7, true);
-  engine::KeyWatch watch(false);
+  engine::KeyWatch watch;
   watch.observe({vk::LShift, false});
   watch.observe({vk::RMenu, false});
   watch.observe({vk::LShift, true, own});  // Vorelo lets go of it for a batch
@@ -522,14 +525,6 @@ TEST(KeyWatch, FollowsTheUserAndTellsVoreloItsOwnKeysArrived) {
   watch.observe({vk::RMenu, true});  // the user lets go before the batch has arrived
   EXPECT_EQ(watch.observe({vk::Return, true, ownLast}).batchArrived, std::optional<uint16_t>(7));
   EXPECT_EQ(watch.heldModifiers(), (std::vector<uint16_t>{vk::LShift}));
-
-  watch.observe({vk::CapsLock, false});
-  watch.observe({vk::CapsLock, false});  // held: the keyboard repeats it
-  watch.observe({vk::CapsLock, true});
-  EXPECT_TRUE(watch.capsLock());
-  watch.observe({vk::CapsLock, false, own});
-  watch.observe({vk::CapsLock, true, own});
-  EXPECT_FALSE(watch.capsLock());
 
   // F12: once per press, never for Vorelo's own.
   EXPECT_FALSE(watch.observe({vk::F12, false, own}).hotkeyPressed);
