@@ -11,19 +11,9 @@
 #include <vector>
 
 #include "engine/key_string.h"
+#include "engine/key_table.h"
 
 namespace vorelo::engine {
-
-// Windows virtual-key codes used here (they are plain numbers, the same on every system).
-namespace vk {
-inline constexpr uint16_t Shift = 0x10, Control = 0x11, Menu = 0x12;
-inline constexpr uint16_t LShift = 0xA0, RShift = 0xA1, LControl = 0xA2, RControl = 0xA3,
-                          LMenu = 0xA4, RMenu = 0xA5, LWin = 0x5B, RWin = 0x5C;
-inline constexpr uint16_t Return = 0x0D, F12 = 0x7B, CapsLock = 0x14;
-// A key no keyboard has: pressed while Alt or Win is down, so the system never sees a lone Alt
-// (which would open the menu bar) or a lone Win (the Start menu).
-inline constexpr uint16_t Mask = 0xE8;
-}  // namespace vk
 
 struct KeyEvent {
   uint16_t vk = 0;    // virtual key; 0 for a Unicode packet
@@ -38,10 +28,6 @@ struct KeyboardState {
   // The modifier keys (left/right Shift, Ctrl, Alt, Win) the user holds right now.
   std::vector<uint16_t> held;
 };
-
-uint16_t virtualKey(Key key);
-// Keys that carry the extended flag: the arrows and the block above them, and a few others.
-bool isExtendedKey(uint16_t virtualKey);
 
 // The events that type `actions`. Modifiers the user holds are let go first (pressBackEvents
 // puts them back once the batch has arrived); a held Alt or Win gets the mask key pressed

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/utf.h"
+#include "engine/key_table.h"
 
 namespace vorelo::engine {
 namespace {
@@ -23,76 +24,6 @@ std::string printable(std::string_view raw) {
     ++chars;
   }
   return out;
-}
-
-struct NamedKey {
-  std::string_view name;  // upper case
-  Key key;
-};
-
-constexpr NamedKey kNamedKeys[] = {
-    {"ENTER", Key::Enter},
-    {"TAB", Key::Tab},
-    {"ESC", Key::Escape},
-    {"ESCAPE", Key::Escape},
-    {"HOME", Key::Home},
-    {"END", Key::End},
-    {"LEFT", Key::Left},
-    {"RIGHT", Key::Right},
-    {"UP", Key::Up},
-    {"DOWN", Key::Down},
-    {"PGUP", Key::PageUp},
-    {"PGDN", Key::PageDown},
-    {"NUMLOCK", Key::NumLock},
-    {"SCROLLLOCK", Key::ScrollLock},
-    {"PRTSC", Key::PrintScreen},
-    {"BREAK", Key::Break},
-    {"BACKSPACE", Key::Backspace},
-    {"BKSP", Key::Backspace},
-    {"BS", Key::Backspace},
-    {"CLEAR", Key::Clear},
-    {"CAPSLOCK", Key::CapsLock},
-    {"INS", Key::Insert},
-    {"INSERT", Key::Insert},
-    {"DEL", Key::Delete},
-    {"DELETE", Key::Delete},
-    {"HELP", Key::Help},
-    {"F1", Key::F1},
-    {"F2", Key::F2},
-    {"F3", Key::F3},
-    {"F4", Key::F4},
-    {"F5", Key::F5},
-    {"F6", Key::F6},
-    {"F7", Key::F7},
-    {"F8", Key::F8},
-    {"F9", Key::F9},
-    {"F10", Key::F10},
-    {"F11", Key::F11},
-    {"F12", Key::F12},
-    {"F13", Key::F13},
-    {"F14", Key::F14},
-    {"F15", Key::F15},
-    {"F16", Key::F16},
-    {"MULTIPLY", Key::Multiply},
-    {"ADD", Key::Add},
-    {"SUBTRACT", Key::Subtract},
-    {"DIVIDE", Key::Divide},
-};
-
-char asciiUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::optional<Key> lookupKeyName(std::string_view name) {
-  for (const NamedKey& entry : kNamedKeys) {
-    if (entry.name.size() != name.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < name.size() && same; ++i) {
-      same = asciiUpper(name[i]) == entry.name[i];
-    }
-    if (same) return entry.key;
-  }
-  return std::nullopt;
 }
 
 char modifierChar(Key key) {
@@ -269,7 +200,7 @@ class Parser {
       action = first == U'\t'                       ? KeyAction::tap(Key::Tab)
                : (first == U'\r' || first == U'\n') ? KeyAction::tap(Key::Enter)
                                                     : character(first);
-    } else if (const std::optional<Key> key = lookupKeyName(name)) {
+    } else if (const std::optional<Key> key = keyNamed(name)) {
       action = KeyAction::tap(*key);
     } else {
       return fail(ParseErrorKind::UnknownKeyName, at, printable(whole));
