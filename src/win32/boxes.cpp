@@ -18,13 +18,17 @@ LRESULT CALLBACK watchForBox(int code, WPARAM wParam, LPARAM lParam) noexcept {
   if (code == HCBT_CREATEWND) {
     const auto* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
     if (create->lpcs->hwndParent == boxOwner && (create->lpcs->style & WS_CHILD) == 0) {
-      PostMessageW(boxOwner, boxShownMessage(), wParam, 0);
+      announceBox(reinterpret_cast<HWND>(wParam), boxOwner);
     }
   }
   return CallNextHookEx(boxHook, code, wParam, lParam);
 }
 
 }  // namespace
+
+void announceBox(HWND box, HWND owner) {
+  if (owner != nullptr) PostMessageW(owner, boxShownMessage(), reinterpret_cast<WPARAM>(box), 0);
+}
 
 void bringBoxToFront(HWND box, HWND owner) {
   if (!IsWindow(box)) return;

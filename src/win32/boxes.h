@@ -12,6 +12,9 @@ namespace vorelo::win32 {
 // Puts a box that has just been shown above every other window and asks for the focus.
 void bringBoxToFront(HWND box, HWND owner);
 
+// Asks `owner` (by a posted message, handled once the box is shown) to bring `box` to the front.
+void announceBox(HWND box, HWND owner);
+
 // A modal message box (information icon, OK) over `owner`, brought to the front.
 void showMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption);
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "e2e/driver.h"
+#include "e2e/unix_tools.h"
 
 namespace vorelo::e2e {
 namespace {
@@ -100,6 +101,28 @@ TEST_F(ListE2E, AddAsksForTheTextInAModalBoxAndOkAddsItAsTheSelectedLastItem) {
   waitUntilClosed(box);
   EXPECT_TRUE(IsWindowEnabled(app->window()));
   expectList({"a", "b", "Hello"}, 2, "Hello");
+}
+
+// The input box is a modal dialog: it asks for no minimise or maximise button, and the window
+// manager shows Vorelo's own icon for it, not Wine's stand-in for programs without one.
+TEST_F(ListE2E, TheInputBoxIsAModalDialogWithVoreloSIcon) {
+  launch("a");
+  HWND box = openInputBox();
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(waitFor([&] {
+    const auto active = activeWindow();
+    return active && active->dialog;
+  }));
+  const auto hints = activeWindowMotifHints();
+  ASSERT_TRUE(hints);
+  constexpr unsigned kMinimizeOrMaximize = 0x08 | 0x10, kTheirButtons = 0x20 | 0x40;
+  EXPECT_EQ(hints->first & kMinimizeOrMaximize, 0u);
+  EXPECT_EQ(hints->second & kTheirButtons, 0u);
+  const Icon icon = activeWindowIcon();
+  ASSERT_GT(icon.width, 0);
+  EXPECT_EQ(icon.at(icon.width / 2, icon.height / 2) & 0xFFFFFF, 0xCC3300u) << "the idle square";
+  clickDialogButton(box, IDCANCEL);
+  waitUntilClosed(box);
 }
 
 // Each way of closing the input box, and whether it adds the text.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -42,12 +43,17 @@ std::optional<std::string> runUnix(const std::string& commandLine, unsigned time
   return out;
 }
 
-Icon windowManagerIcon(const std::string& title) {
+namespace {
+
+// The shell words that make xprop read the window the window manager made active.
+const std::string kActiveWindow = "-id $(xprop -root _NET_ACTIVE_WINDOW | sed -e 's/.* //')";
+
+// `window`: xprop's words for the window, "-name ..." or "-id ...".
+Icon iconOf(const std::string& window) {
   Icon best;
   // xprop prints the property as one list of numbers: width, height, then width x height ARGB
   // pixels, for each image the window offers.
-  const auto out =
-      runUnix("xprop -name '" + title + "' -notype -f _NET_WM_ICON 32c '=$0+' _NET_WM_ICON");
+  const auto out = runUnix("xprop " + window + " -notype -f _NET_WM_ICON 32c '=$0+' _NET_WM_ICON");
   if (!out) return best;
   const auto eq = out->find('=');
   if (eq == std::string::npos) return best;
@@ -72,6 +78,27 @@ Icon windowManagerIcon(const std::string& title) {
     i += 2 + count;
   }
   return best;
+}
+
+}  // namespace
+
+Icon windowManagerIcon(const std::string& title) {
+  return iconOf("-name '" + title + "'");
+}
+
+Icon activeWindowIcon() {
+  return iconOf(kActiveWindow);
+}
+
+std::optional<std::pair<unsigned, unsigned>> activeWindowMotifHints() {
+  const auto out = runUnix("xprop " + kActiveWindow + " -notype _MOTIF_WM_HINTS");
+  unsigned flags = 0, functions = 0, decorations = 0;
+  const auto eq = out ? out->find('=') : std::string::npos;
+  if (eq == std::string::npos ||
+      std::sscanf(out->c_str() + eq + 1, " %x, %x, %x", &flags, &functions, &decorations) != 3) {
+    return std::nullopt;
+  }
+  return std::pair{functions, decorations};
 }
 
 bool xdotool(const std::string& arguments, unsigned timeoutMs) {

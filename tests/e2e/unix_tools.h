@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vorelo::e2e {
@@ -23,6 +24,10 @@ struct Icon {
   uint32_t at(int x, int y) const { return argb[static_cast<std::size_t>(y * width + x)]; }
 };
 Icon windowManagerIcon(const std::string& title);
+// The same for the window the window manager made active.
+Icon activeWindowIcon();
+// The functions and decorations the active window asks the window manager for (Motif hints).
+std::optional<std::pair<unsigned, unsigned>> activeWindowMotifHints();
 
 // Runs xdotool on the test's X server; returns whether it finished in time.
 bool xdotool(const std::string& arguments, unsigned timeoutMs = 10000);

@@ -8,4 +8,9 @@
 #define IDI_IDLE 1
 #define IDI_SEND 2
 
+/* The input box of 添加 and its controls. */
+#define IDD_INPUT_BOX 100
+#define IDC_INPUT_PROMPT 1001
+#define IDC_INPUT_TEXT 1002
+
 #endif /* VORELO_RESOURCE_IDS_H */
