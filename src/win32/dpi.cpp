@@ -82,4 +82,18 @@ void enableDpiAwareness() {
   if (setAware != nullptr) setAware();
 }
 
+int TextMeasure::lineHeight() const {
+  TEXTMETRICW tm{};
+  return dc_ && GetTextMetricsW(dc_.get(), &tm) ? tm.tmHeight : 0;
+}
+
+int TextMeasure::width(std::wstring_view text) const {
+  RECT r{0, 0, 0, 0};
+  if (dc_) {
+    DrawTextW(dc_.get(), text.data(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  }
+  return r.right - r.left;
+}
+
 }  // namespace vorelo::win32

@@ -112,7 +112,8 @@ class WindowDc {
 // SelectObject paired with putting the previous object back.
 class SelectedObject {
  public:
-  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  SelectedObject(HDC dc, HGDIOBJ object)
+      : dc_(dc), previous_(dc != nullptr ? SelectObject(dc, object) : nullptr) {}
   ~SelectedObject() {
     if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
   }

@@ -66,9 +66,9 @@ BOOL initBox(HWND box, BoxState& state) {
     }
   }
   // Vorelo's own icon where the system shows one for the box (Wine's taskbar), not a stranger's.
-  const auto icon = reinterpret_cast<LPARAM>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_IDLE), IMAGE_ICON, 0, 0,
-                 LR_DEFAULTSIZE | LR_SHARED));
+  const auto icon =
+      reinterpret_cast<LPARAM>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_IDLE),
+                                          IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
   SendMessageW(box, WM_SETICON, ICON_BIG, icon);
   SendMessageW(box, WM_SETICON, ICON_SMALL, icon);
   HWND owner = GetWindow(box, GW_OWNER);
@@ -105,9 +105,8 @@ INT_PTR CALLBACK boxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) noexc
 std::wstring runInputBox(HWND owner, const std::wstring& title, const std::wstring& prompt,
                          const std::wstring& defaultText) {
   BoxState state{title, prompt, defaultText, {}};
-  const INT_PTR result =
-      DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_INPUT_BOX), owner,
-                      &boxProc, reinterpret_cast<LPARAM>(&state));
+  const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_INPUT_BOX),
+                                         owner, &boxProc, reinterpret_cast<LPARAM>(&state));
   return result == IDOK ? state.text : std::wstring();
 }
 

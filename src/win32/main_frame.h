@@ -21,6 +21,26 @@ namespace vorelo::win32 {
 // when it is idle.
 inline constexpr UINT kShowRunningWindow = WM_APP + 1;
 inline constexpr wchar_t kMainWindowClass[] = L"VoreloMainWindow";
+// No WS_CLIPCHILDREN: group boxes do not paint their inside, the window behind them does.
+inline constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// On the taskbar even while it is briefly shown without activation (setState).
+inline constexpr DWORD kMainExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
+
+// The timers of the main window, by SetTimer id.
+enum class TimerId : UINT_PTR {
+  // The window logic's two timers.
+  Watch = 1,
+  Send,
+  // Ends the moment after a stop during which the window cannot be activated.
+  Activatable,
+  // Checks, a moment after 开始 minimised the window, that the keyboard went back to the window
+  // the user was in.
+  HandBack,
+  // Checks that a window shown again after a stop has stayed shown.
+  ShownAgain,
+  // Presses the user's modifiers back when the batch they wait for is late (Win32System).
+  PressBack = Win32System::kPressBackTimerId,
+};
 
 class MainFrame final : public app::Toolkit, public platform::WindowBackend {
  public:
@@ -32,7 +52,6 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   // Creates the window and its controls, runs the start-up procedure and shows the window.
   // Throws StartupError when the window or a control cannot be created.
   void create(int showCommand);
-  HWND hwnd() const { return hwnd_; }
   // True when the message should not be dispatched (keyboard navigation between controls).
   bool preTranslate(MSG& msg);
   void noteForeground(HWND window) { system_.noteForeground(window); }
@@ -60,26 +79,39 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
  private:
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
-  bool routeCommand(WPARAM wParam, LPARAM lParam);
+  void registerClass();
+  // Each message the window handles, one call each.
+  bool onCommand(WPARAM wParam, LPARAM lParam);
+  void onTimer(UINT_PTR id);
+  bool onActivate(WPARAM wParam);
+  void onBoxShown(HWND box);
+  void showRunningWindow();
+  void restoreFocus();
+
+  // Layout (main_frame_layout.cpp).
   void createControls();
   void createTips();
+  void placeTips(bool add);
   RECT controlRect(const app::ControlEntry& entry) const;
   void setFont();
   void fitCombos();
   void centreFieldText(HWND combo, int lineHeight);
+  void fitLabels();
   void placeStatusPanels();
   void placeWindow(const RECT* suggested);
   void applyDpi(UINT dpi, const RECT* suggested);
+
   HICON iconImage(platform::Icon icon, bool big);
   HWND child(app::Control control) const;
+  template <typename Native>
+  Native& native(app::Control control, app::Kind kind, app::Kind other = app::Kind::Frame);
   HWND windowOf(const platform::ControlBackend& control) const;
-  void fitLabels();
-  void showRunningWindow();
-  void restoreFocus();
   void makeActivatable();
   void showWithoutActivating();
   void handBackKeyboard();
   void checkShownAgain();
+  void startTimer(TimerId id, UINT ms);
+  void stopTimer(TimerId id);
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
@@ -94,14 +126,12 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   UniqueWinEventHook foregroundHook_;
   // Looks left at the keyboard after 开始 minimised the window (handBackKeyboard).
   int handBackChecks_ = 0;
-  // Looks left at a window shown again after a stop (setState).
+  // Looks left at a window shown again after a stop (checkShownAgain).
   int shownAgainChecks_ = 0;
   int shownInARow_ = 0;
   Win32System system_;
-  // By position in the layout table; null for controls that report nothing (frames, labels).
-  std::array<HWND, app::kControlCount> windows_{};
-  std::array<std::unique_ptr<NativeCombo>, app::kControlCount> combos_;
-  std::array<std::unique_ptr<NativeButton>, app::kControlCount> buttons_;
+  // The window's controls, by position in the layout table.
+  std::array<std::unique_ptr<NativeControl>, app::kControlCount> controls_;
   std::unique_ptr<NativeTimer> tmrWatch_;
   std::unique_ptr<NativeTimer> tmrSend_;
   std::unique_ptr<app::MainWindow> logic_;

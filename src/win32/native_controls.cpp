@@ -85,9 +85,9 @@ void NativeButton::onCommand(WORD code) {
 }
 
 void NativeTimer::start(uint32_t ms) {
-  // SetTimer on an existing id restarts its countdown, which is what a new period means.
-  SetTimer(host_, id_, ms, nullptr);
-  running_ = true;
+  // SetTimer on an existing id restarts its countdown, which is what a new period means. A
+  // timer the system refuses (it has run out of them) does not count as running.
+  running_ = SetTimer(host_, id_, ms, nullptr) != 0;
 }
 
 void NativeTimer::stop() {
@@ -100,8 +100,9 @@ void NativeTimer::elapsed() {
   if (running_ && owner_ != nullptr) owner_->fire();
 }
 
-HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
-                         bool startsGroup, const RECT& rect) {
+std::unique_ptr<NativeControl> createControl(HWND parent, app::Kind kind, int id,
+                                             const std::wstring& caption, bool startsGroup,
+                                             const RECT& rect) {
   const wchar_t* cls = WC_BUTTONW;
   DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
   // Every control starts a group of its own except the second option button, so the arrow
@@ -139,9 +140,20 @@ HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring
                            rect.right - rect.left, rect.bottom - rect.top, parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleW(nullptr), nullptr);
-  // No length limit: a message may be longer than the edit's default 30,000 characters.
-  if (w != nullptr && kind == app::Kind::Combo) SendMessageW(w, CB_LIMITTEXT, 0, 0);
-  return w;
+  if (w == nullptr) return nullptr;
+  std::unique_ptr<NativeControl> control;
+  if (kind == app::Kind::Combo) {
+    // No length limit: a message may be longer than the edit's default 30,000 characters.
+    SendMessageW(w, CB_LIMITTEXT, 0, 0);
+    control = std::make_unique<NativeCombo>();
+  } else if (kind == app::Kind::Button || kind == app::Kind::CheckBox ||
+             kind == app::Kind::Option) {
+    control = std::make_unique<NativeButton>();
+  } else {
+    control = std::make_unique<NativeControl>();
+  }
+  control->attach(w, id);
+  return control;
 }
 
 }  // namespace vorelo::win32

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,30 +16,37 @@
 
 namespace vorelo::win32 {
 
-// A child window that reacts to the WM_COMMAND notifications its parent receives for it. The
-// parent finds it by control id among its own children (MainFrame::handle), never through a
-// window handle that arrived in a message.
+// One child window of the main window: its handle and control id, and the WM_COMMAND
+// notifications its parent receives for it. The parent finds it by control id among its own
+// children (MainFrame::onCommand), never through a window handle that arrived in a message.
+// Frames, labels and the status bar are native controls that report nothing.
 class NativeControl {
  public:
   NativeControl() = default;
   NativeControl(const NativeControl&) = delete;
   NativeControl& operator=(const NativeControl&) = delete;
+  virtual ~NativeControl() = default;
 
   HWND hwnd() const { return hwnd_; }
-  void attach(HWND hwnd) { hwnd_ = hwnd; }
-  virtual void onCommand(WORD code) = 0;
-
- protected:
-  ~NativeControl() = default;
+  int id() const { return id_; }
+  void attach(HWND hwnd, int id) {
+    hwnd_ = hwnd;
+    id_ = id;
+  }
+  // The part the window logic drives; null for a control it does not.
+  virtual platform::ControlBackend* backend() { return nullptr; }
+  virtual void onCommand(WORD) {}
 
  private:
   HWND hwnd_ = nullptr;
+  int id_ = 0;
 };
 
 class NativeCombo final : public platform::ComboBackend, public NativeControl {
  public:
   void connect(platform::ComboBox& owner) override { owner_ = &owner; }
   void setEnabled(bool enabled) override { EnableWindow(hwnd(), enabled); }
+  platform::ControlBackend* backend() override { return this; }
   void onCommand(WORD code) override;
   void addItem(std::string_view text) override;
   void removeItem(int index) override;
@@ -63,6 +71,7 @@ class NativeButton final : public platform::CheckBackend, public NativeControl {
   void connect(platform::ClickTarget& owner) override { owner_ = &owner; }
   void setEnabled(bool enabled) override { EnableWindow(hwnd(), enabled); }
   void setChecked(bool checked) override;
+  platform::ControlBackend* backend() override { return this; }
   void onCommand(WORD code) override;
 
  private:
@@ -91,9 +100,10 @@ class NativeTimer final : public platform::TimerBackend {
   platform::Timer* owner_ = nullptr;
 };
 
-// Creates one child control of the kind given, styled as the main window uses it. Null when
-// the system refuses.
-HWND createControlWindow(HWND parent, app::Kind kind, int id, const std::wstring& caption,
-                         bool startsGroup, const RECT& rect);
+// Creates one child control of the kind given, styled as the main window uses it, with the
+// native control that goes with it. Null when the system refuses.
+std::unique_ptr<NativeControl> createControl(HWND parent, app::Kind kind, int id,
+                                             const std::wstring& caption, bool startsGroup,
+                                             const RECT& rect);
 
 }  // namespace vorelo::win32

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <map>
+#include <stdexcept>
 #include <string>
 
 #include "contract/harness.h"
@@ -70,12 +71,9 @@ class Win32Harness final : public Harness {
   }
 
   platform::ComboBackend& newCombo() override {
-    auto& combo = combos_.emplace_back(std::make_unique<NativeCombo>());
-    HWND w = create(app::Kind::Combo, true);
-    MoveWindow(w, 10, 10, 200, 200, FALSE);
-    combo->attach(w);
-    controls_[nextId_ - 1] = combo.get();
-    return *combo;
+    NativeControl& combo = create(app::Kind::Combo, true);
+    MoveWindow(combo.hwnd(), 10, 10, 200, 200, FALSE);
+    return static_cast<NativeCombo&>(combo);
   }
   platform::CheckBackend& newCheckBox() override { return button(app::Kind::CheckBox, true); }
   std::pair<platform::CheckBackend*, platform::CheckBackend*> newOptionPair() override {
@@ -150,25 +148,25 @@ class Win32Harness final : public Harness {
   uint32_t slack() const override { return 150; }
 
  private:
-  HWND create(app::Kind kind, bool startsGroup) {
-    return win32::createControlWindow(host_, kind, nextId_++, L"x", startsGroup, RECT{0, 0, 0, 0});
+  NativeControl& create(app::Kind kind, bool startsGroup) {
+    const int id = nextId_++;
+    auto control = win32::createControl(host_, kind, id, L"x", startsGroup, RECT{0, 0, 0, 0});
+    if (!control) throw std::runtime_error("the control cannot be created");
+    NativeControl& made = *control;
+    controls_[id] = std::move(control);
+    return made;
   }
   NativeButton& button(app::Kind kind, bool startsGroup) {
-    auto& b = buttons_.emplace_back(std::make_unique<NativeButton>());
-    HWND w = create(kind, startsGroup);
-    MoveWindow(w, 10, 40 + 30 * static_cast<int>(buttons_.size()), 120, 24, FALSE);
-    b->attach(w);
-    controls_[nextId_ - 1] = b.get();
-    return *b;
+    NativeControl& b = create(kind, startsGroup);
+    MoveWindow(b.hwnd(), 10, 40 + 30 * static_cast<int>(controls_.size()), 120, 24, FALSE);
+    return static_cast<NativeButton&>(b);
   }
 
   HWND host_ = nullptr;
   ULONGLONG start_ = 0;
   int nextId_ = 100;
-  std::vector<std::unique_ptr<NativeCombo>> combos_;
-  std::vector<std::unique_ptr<NativeButton>> buttons_;
   std::vector<std::unique_ptr<NativeTimer>> timers_;
-  std::map<int, NativeControl*> controls_;
+  std::map<int, std::unique_ptr<NativeControl>> controls_;
 };
 
 LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
