@@ -72,6 +72,9 @@ class MainWindow {
  private:
   void LockControls();
   void UnlockControls();
+  // The controls a run locks, in this order: comContent, comInterval, comTotalTime, chkCycle,
+  // cmdAdd, cmdDel, optSend(0), optSend(1), cmdBegin.
+  void SetSettingsEnabled(bool enabled);
   // False, after a box saying which message and why, when a message the run would type cannot
   // be typed.
   bool CheckMessagesBeforeRun();

@@ -161,29 +161,21 @@ void MainWindow::ReturnFocus() {
 }
 
 void MainWindow::LockControls() {
-  comContent.setEnabled(false);
-  comInterval.setEnabled(false);
-  comTotalTime.setEnabled(false);
-  chkCycle.setEnabled(false);
-  cmdAdd.setEnabled(false);
-  cmdDel.setEnabled(false);
-  optSend[0].setEnabled(false);
-  optSend[1].setEnabled(false);
-  cmdBegin.setEnabled(false);
+  SetSettingsEnabled(false);
   cmdStop.setEnabled(true);
 }
 
 void MainWindow::UnlockControls() {
   // 停止 is left alone: it is enabled from the start and nothing disables it.
-  comContent.setEnabled(true);
-  comInterval.setEnabled(true);
-  comTotalTime.setEnabled(true);
-  chkCycle.setEnabled(true);
-  cmdAdd.setEnabled(true);
-  cmdDel.setEnabled(true);
-  optSend[0].setEnabled(true);
-  optSend[1].setEnabled(true);
-  cmdBegin.setEnabled(true);
+  SetSettingsEnabled(true);
+}
+
+void MainWindow::SetSettingsEnabled(bool enabled) {
+  for (platform::Control* control : std::initializer_list<platform::Control*>{
+           &comContent, &comInterval, &comTotalTime, &chkCycle, &cmdAdd, &cmdDel, &optSend[0],
+           &optSend[1], &cmdBegin}) {
+    control->setEnabled(enabled);
+  }
 }
 
 void MainWindow::tmrSend_Timer() {

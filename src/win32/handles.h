@@ -52,11 +52,6 @@ struct FontTraits {
   static Handle empty() { return nullptr; }
   static void close(HFONT h) { DeleteObject(h); }
 };
-struct BitmapTraits {
-  using Handle = HBITMAP;
-  static Handle empty() { return nullptr; }
-  static void close(HBITMAP h) { DeleteObject(h); }
-};
 struct IconTraits {
   using Handle = HICON;
   static Handle empty() { return nullptr; }
@@ -66,11 +61,6 @@ struct WindowTraits {
   using Handle = HWND;
   static Handle empty() { return nullptr; }
   static void close(HWND h) { DestroyWindow(h); }
-};
-struct MemoryDcTraits {
-  using Handle = HDC;
-  static Handle empty() { return nullptr; }
-  static void close(HDC h) { DeleteDC(h); }
 };
 struct WinEventHookTraits {
   using Handle = HWINEVENTHOOK;
@@ -83,12 +73,9 @@ using UniqueFile = Unique<FileTraits>;
 // Processes, threads, snapshots, events: their failure is null.
 using UniqueHandle = Unique<KernelTraits>;
 using UniqueFont = Unique<FontTraits>;
-using UniqueBitmap = Unique<BitmapTraits>;
 using UniqueIcon = Unique<IconTraits>;
 // Only for top-level windows this program creates and must destroy itself (dialogs, tips).
 using UniqueWindow = Unique<WindowTraits>;
-// CreateCompatibleDC.
-using UniqueMemoryDc = Unique<MemoryDcTraits>;
 using UniqueWinEventHook = Unique<WinEventHookTraits>;
 
 // GetDC paired with ReleaseDC. null is the screen.

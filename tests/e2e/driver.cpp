@@ -86,11 +86,21 @@ std::string capture(const RECT& area) {
   info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biCompression = BI_RGB;
 
+  struct BitmapTraits {
+    using Handle = HBITMAP;
+    static Handle empty() { return nullptr; }
+    static void close(HBITMAP h) { DeleteObject(h); }
+  };
+  struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle empty() { return nullptr; }
+    static void close(HDC h) { DeleteDC(h); }
+  };
   win32::WindowDc screen(nullptr);
   if (!screen) throw DriverError(lastError("GetDC(screen) failed"));
-  win32::UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+  win32::Unique<MemoryDcTraits> memory(CreateCompatibleDC(screen.get()));
   void* bits = nullptr;
-  win32::UniqueBitmap bitmap(
+  win32::Unique<BitmapTraits> bitmap(
       CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!memory || !bitmap || !bits) throw DriverError(lastError("no bitmap"));
   {
