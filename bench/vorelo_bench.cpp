@@ -60,7 +60,8 @@ struct Procedure {
   int typingInterval = 1;      // figure 4: Vorelo's interval in seconds
   int xdotoolFastRuns = 1;     // figure 4: `xdotool type --delay 0` runs
   int xdotoolDefaultRuns = 1;  // figure 4: `xdotool type` runs (12 ms between keys)
-  int idleSeconds = 60;        // figure 6: the idle minute
+  int settleSeconds = 6;       // figure 6: after Vorelo's start, before the idle stretch
+  int idleSeconds = 20;        // figure 6: the idle stretch
   int ticks = 60;              // figure 5: ticks of the 1 s run
   int referenceTicks = 20;     // figure 5: ticks of the bare window doing the same
   int sendCpuSeconds = 20;     // figure 6: CPU measured over the start of the run
@@ -79,6 +80,7 @@ Procedure parseProcedure(int argc, wchar_t** argv, int first) {
       {"typing_interval", &p.typingInterval},
       {"xdotool_fast_runs", &p.xdotoolFastRuns},
       {"xdotool_default_runs", &p.xdotoolDefaultRuns},
+      {"settle_seconds", &p.settleSeconds},
       {"idle_seconds", &p.idleSeconds},
       {"ticks", &p.ticks},
       {"reference_ticks", &p.referenceTicks},
@@ -377,10 +379,11 @@ void waitForEnters(Receiver& receiver, std::size_t from, int count) {
 class Bench {
  public:
   Bench(const std::string& vorelo, const std::string& receiver, const std::string& bare,
-        Report& report, const Procedure& procedure)
+        const std::string& idleCost, Report& report, const Procedure& procedure)
       : vorelo_(vorelo),
         receiverExe_(receiver),
         bareExe_(bare),
+        idleCost_(idleCost),
         notepad_(e2e::systemFolder(false) + "\\notepad.exe"),
         report_(report),
         p_(procedure) {}
@@ -558,29 +561,20 @@ class Bench {
     Process poller(bareExe_, "--poll " + std::to_string(p_.pollMs), folder.path());
     for (const Process* p : {&notepad, &bare, &poller}) waitUntilShown(*p);
     receiver.activate();
+    const double voreloStarted = nowMs();
     App app(vorelo_, std::string("tick"));
     app.retypeCombo(Control::comInterval, "1");
-    // Start-up is over for all of them once the last has waited for input for a moment.
-    Sleep(1000);
+    // Start-up is over for all of them once the last has waited for input for a while.
+    Sleep(static_cast<DWORD>(std::max(0.0, voreloStarted + p_.settleSeconds * 1000.0 - nowMs())));
     const double voreloStartPeak = static_cast<double>(peakWorkingSet(app.process()));
     const double notepadStartPeak = static_cast<double>(peakWorkingSet(notepad.handle()));
     const double bareStartPeak = static_cast<double>(peakWorkingSet(bare.handle()));
 
-    // The idle minute: every program over the same wall time.
-    progress("  idle minute");
-    const DWORD ids[4] = {app.processId(), notepad.id(), bare.id(), poller.id()};
-    double before[4];
-    double after[4];
-    for (int i = 0; i < 4; ++i) before[i] = cpuMs(ids[i]);
-    const double idleStart = nowMs();
-    Sleep(static_cast<DWORD>(p_.idleSeconds) * 1000);
-    for (int i = 0; i < 4; ++i) after[i] = cpuMs(ids[i]);
-    const double idleWall = nowMs() - idleStart;
-    double idle[4];
-    for (int i = 0; i < 4; ++i) idle[i] = (after[i] - before[i]) / idleWall * 100;
-    report_.samples("idle_cpu_ms vorelo notepad bare poller wall",
-                    {after[0] - before[0], after[1] - before[1], after[2] - before[2],
-                     after[3] - before[3], idleWall});
+    // The idle stretch: wake-ups and CPU time of every program over the same wall time, read
+    // from the Linux side (a Wine program is a Linux process).
+    progress("  idle stretch");
+    const IdleCost idle =
+        idleCost({"vorelo.exe", "notepad.exe", "bare_window.exe---poll", "bare_window.exe+--poll"});
     const double notepadIdlePeak = static_cast<double>(peakWorkingSet(notepad.handle()));
     notepad.stop();
     bare.stop();
@@ -646,27 +640,61 @@ class Bench {
     report_.add({"5b. Drift: last − first Enter − " + std::to_string(p_.ticks - 1) + " × 1000 ms",
                  format("%+.1f ms", vorelo.drift), driftReference, "< 50 ms",
                  std::abs(vorelo.drift) < 50});
-    report_.add({"6a. CPU idle over " + std::to_string(p_.idleSeconds) +
-                     " s, F12 poll running (% of one core)",
-                 percent(idle[0]),
-                 "notepad.exe: " + percent(idle[1]) + "; bare window: " + percent(idle[2]) +
-                     "; bare window polling F12 every " + std::to_string(p_.pollMs) +
-                     " ms: " + percent(idle[3]),
-                 "< 0.2 %", idle[0] < 0.2});
-    report_.add({"6b. CPU while sending (1 s interval, first " + std::to_string(p_.sendCpuSeconds) +
+    const std::string stretch = std::to_string(p_.idleSeconds) + " s, " +
+                                std::to_string(p_.settleSeconds) + " s after start";
+    const auto others = [&](const std::vector<std::string>& figures) {
+      return "notepad.exe: " + figures[1] + "; bare window: " + figures[2] +
+             "; bare window polling F12 every " + std::to_string(p_.pollMs) + " ms: " + figures[3];
+    };
+    report_.add({"6a. Idle wake-ups per second (" + stretch + ")", idle.wakeupsText[0],
+                 others(idle.wakeupsText), "≤ 1 /s", idle.wakeups[0] <= 1.0});
+    report_.add({"6b. CPU time while idle (" + stretch + ")", idle.cpuText[0], others(idle.cpuText),
+                 "< 0.2 % of a core", idle.cpuPercent[0] < 0.2});
+    report_.add({"6c. CPU while sending (1 s interval, first " + std::to_string(p_.sendCpuSeconds) +
                      " s of the run)",
-                 percent(sendCpu), "idle: " + percent(idle[0]), "—", std::nullopt});
+                 percent(sendCpu), "idle: " + percent(idle.cpuPercent[0]), "—", std::nullopt});
     report_.add({"7a. Peak working set after start-up", megabytes(voreloStartPeak),
                  "notepad.exe: " + megabytes(notepadStartPeak) +
                      "; bare window: " + megabytes(bareStartPeak) + " (Vorelo " +
                      format("%+.1f MB", (voreloStartPeak - bareStartPeak) / 1048576.0) + ")",
                  "< 8 MB", voreloStartPeak < 8.0 * 1048576});
     report_.add({"7b. Peak working set after the " + ticks + "-tick run", megabytes(voreloRunPeak),
-                 "notepad.exe after the idle minute: " + megabytes(notepadIdlePeak), "< 8 MB",
+                 "notepad.exe after the idle stretch: " + megabytes(notepadIdlePeak), "< 8 MB",
                  voreloRunPeak < 8.0 * 1048576});
   }
 
  private:
+  struct IdleCost {
+    std::vector<double> wakeups;
+    std::vector<double> cpuPercent;
+    std::vector<std::string> wakeupsText;
+    std::vector<std::string> cpuText;
+  };
+  // Wake-ups a second and CPU time of running programs over the idle stretch (bench/idle_cost).
+  IdleCost idleCost(const std::vector<std::string>& programs) {
+    std::string command = idleCost_ + " " + std::to_string(p_.idleSeconds);
+    for (const std::string& program : programs) command += " " + program;
+    const auto out = e2e::runUnix(command, static_cast<unsigned>(p_.idleSeconds + 30) * 1000);
+    if (!out) throw DriverError("bench/idle_cost did not answer");
+    IdleCost cost;
+    std::istringstream lines(*out);
+    std::vector<double> samples;
+    for (const std::string& program : programs) {
+      std::string name, wakeups, cpu;
+      lines >> name >> wakeups >> cpu;
+      if (name != program || wakeups == "-") throw DriverError(program + " not found: " + *out);
+      const double cpuMs = std::stod(cpu);
+      cost.wakeups.push_back(std::stod(wakeups));
+      cost.cpuPercent.push_back(cpuMs / (p_.idleSeconds * 1000.0) * 100);
+      cost.wakeupsText.push_back(wakeups + " /s");
+      cost.cpuText.push_back(cpu + " ms (" + percent(cost.cpuPercent.back()) + ")");
+      samples.push_back(cost.wakeups.back());
+      samples.push_back(cpuMs);
+    }
+    report_.samples("idle_wakeups_per_s_and_cpu_ms vorelo notepad bare poller", samples);
+    return cost;
+  }
+
   // Milliseconds from CreateProcess to a visible window (with `items` in the message list,
   // when given); the program is ended before this returns.
   double timeToWindow(const std::string& exe, const TempFolder& folder,
@@ -715,6 +743,7 @@ class Bench {
   std::string vorelo_;
   std::string receiverExe_;
   std::string bareExe_;
+  std::string idleCost_;
   std::string notepad_;
   Report& report_;
   Procedure p_;
@@ -735,23 +764,24 @@ void measure(Report& report, const char* figure, const std::function<void()>& ru
 
 int wmain(int argc, wchar_t** argv) {
   using namespace vorelo::bench;
-  if (argc < 6) {
+  if (argc < 7) {
     std::fprintf(stderr,
                  "usage: vorelo_bench <vorelo.exe> <receiver.exe> <bare_window.exe> <rows file> "
-                 "<samples file> [name=value...]\n");
+                 "<samples file> <bench/idle_cost> [name=value...]\n");
     return 2;
   }
   try {
-    const Procedure procedure = parseProcedure(argc, argv, 6);
+    const Procedure procedure = parseProcedure(argc, argv, 7);
     Report report(widen(toWindowsPath(narrow(argv[4]))), widen(toWindowsPath(narrow(argv[5]))));
-    Bench bench(narrow(argv[1]), narrow(argv[2]), narrow(argv[3]), report, procedure);
+    Bench bench(narrow(argv[1]), narrow(argv[2]), narrow(argv[3]), narrow(argv[6]), report,
+                procedure);
     const auto wanted = [&](int figure) { return procedure.only == 0 || procedure.only == figure; };
     if (wanted(2)) measure(report, "2. Start → window shown", [&] { bench.startTime(); });
     if (wanted(3)) measure(report, "3. Start with a full message list", [&] { bench.listLoad(); });
     Receiver receiver(bench.receiverExe());
     if (wanted(4)) measure(report, "4. Typing a long message", [&] { bench.typing(receiver); });
     if (wanted(5)) {
-      measure(report, "5–7. Idle minute and run of ticks", [&] { bench.longRun(receiver); });
+      measure(report, "5–7. Idle cost and run of ticks", [&] { bench.longRun(receiver); });
     }
     return 0;
   } catch (const std::exception& e) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "app/toolkit.h"
 #include "engine/key_string.h"
@@ -41,7 +42,8 @@ class MainWindow {
   void cmdStop_Click();
   void tmrSend_Timer();
 
-  // The F12 watcher (hotkey_watch.cpp)
+  // The F12 watcher (hotkey_watch.cpp): one look at F12, every 40 ms, or once per press where
+  // the system reports the presses.
   void tmrWatch_Timer();
 
   Toolkit& toolkit;
@@ -81,6 +83,8 @@ class MainWindow {
   // The typing half of the tick; false when the run was stopped by a message that cannot be
   // typed.
   bool TypeNextMessage();
+  // Stops the run on a message it cannot type or keys that cannot arrive, and says why.
+  void StopOnError(const std::string& text);
   // While sending the focus rests on 停止, the one control that acts on the run; afterwards it
   // goes back where it was before 开始, or to the first enabled control in tab order.
   void NoteFocusBeforeRun();
@@ -89,6 +93,14 @@ class MainWindow {
   // The controls that can take the focus, in tab order.
   std::array<platform::Control*, 12> tabOrder();
 
+  bool PolledHotkeyPress();
+  // The share of the run's starting budget used up, for the taskbar button.
+  platform::Progress RunProgress(platform::Progress::State state) const;
+
+  // The system reports each F12 press; tmrWatch does not poll.
+  const bool hotkeyPressesReported_;
+  // The budget when the run began.
+  double runStartMs_ = 0;
   // F12 as seen at the previous look, so a press toggles once however long it is held.
   bool hotkeyWasDown_ = false;
   // The first look only records F12's state: a press made before Vorelo started, in another

@@ -117,9 +117,11 @@ void MainWindow::cmdBegin_Click() {
   if (!alreadySending && !CheckMessagesBeforeRun()) return;
   // Where the focus is, read before the controls are locked: a disabled control loses it.
   if (!alreadySending) NoteFocusBeforeRun();
+  if (!alreadySending) runStartMs_ = RemainingMs;
   // Enabling the timer while it already runs leaves its countdown alone.
   tmrSend.setEnabled(true);
   form.setIcon(platform::Icon::Sending);
+  form.setProgress(RunProgress(platform::Progress::State::Running));
   LockControls();
   if (!alreadySending) form.focus(cmdStop);
   form.setState(platform::WindowState::Minimized);
@@ -129,6 +131,7 @@ void MainWindow::cmdStop_Click() {
   const bool wasSending = tmrSend.enabled();
   tmrSend.setEnabled(false);
   form.setIcon(platform::Icon::Idle);
+  form.setProgress({});
   UnlockControls();
   if (wasSending) ReturnFocus();
   form.setState(platform::WindowState::Normal);
@@ -186,6 +189,7 @@ void MainWindow::tmrSend_Timer() {
 
   // The budget half. Each statement that fails is skipped and the next one runs.
   RemainingMs = engine::chargeTick(RemainingMs, SendIntervalMs);
+  form.setProgress(RunProgress(platform::Progress::State::Running));
   if (engine::budgetUsedUp(RemainingMs)) {
     cmdStop_Click();
     // A power-off program that fails to start is skipped; the next one still runs.
@@ -199,6 +203,21 @@ void MainWindow::tmrSend_Timer() {
                     kMinimizedWithFocus);
     }
   }
+}
+
+platform::Progress MainWindow::RunProgress(platform::Progress::State state) const {
+  // A run begun on a budget already used up types one message: it is all done at once.
+  const double used = runStartMs_ > 0 ? (runStartMs_ - RemainingMs) / runStartMs_ : 1.0;
+  return {state, std::clamp(used, 0.0, 1.0)};
+}
+
+void MainWindow::StopOnError(const std::string& text) {
+  // The taskbar button shows the error until the box saying why is closed.
+  const platform::Progress progress = RunProgress(platform::Progress::State::Error);
+  cmdStop_Click();
+  form.setProgress(progress);
+  form.messageBox(text);
+  form.setProgress({});
 }
 
 bool MainWindow::TypeNextMessage() {
@@ -217,9 +236,8 @@ bool MainWindow::TypeNextMessage() {
   // with a box saying why. The item stays next, where the user can find it.
   const engine::ParseResult keys = engine::readMessage(message, toolkit.system().keyLayout());
   if (!keys.ok()) {
-    cmdStop_Click();
-    form.messageBox(badMessageText(cycling ? std::optional<int>(CycleIndex) : std::nullopt, true,
-                                   message, *keys.error));
+    StopOnError(badMessageText(cycling ? std::optional<int>(CycleIndex) : std::nullopt, true,
+                               message, *keys.error));
     return false;
   }
   // The two submit keys never change: they are read once.
@@ -235,8 +253,7 @@ bool MainWindow::TypeNextMessage() {
   // The F12 this message pressed is Vorelo's own, not the user's.
   if (pressesF12(keys.actions)) ownHotkeyPressPending_ = true;
   if (!delivery.sent()) {
-    cmdStop_Click();
-    form.messageBox(undeliveredText(delivery, chkCut.value() == kTicked));
+    StopOnError(undeliveredText(delivery, chkCut.value() == kTicked));
     return false;
   }
 

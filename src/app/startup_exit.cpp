@@ -4,8 +4,9 @@
 namespace vorelo::app {
 
 namespace {
-// How often the F12 watcher looks at the key. Short enough that a quick tap is never missed
-// between two looks and the toggle feels immediate.
+// How often the F12 watcher looks at the key where the system does not report its presses.
+// Short enough that a quick tap is never missed between two looks and the toggle feels
+// immediate.
 constexpr uint32_t kWatchPeriodMs = 40;
 
 const char* const kIntervalPresets[] = {"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10",
@@ -29,7 +30,8 @@ MainWindow::MainWindow(Toolkit& tk)
               platform::OptionButton(tk.check(Control::optSend1), optSendGroup, 1)},
       chkCut(tk.check(Control::chkCut)),
       comInterval(tk.combo(Control::comInterval)),
-      comTotalTime(tk.combo(Control::comTotalTime)) {
+      comTotalTime(tk.combo(Control::comTotalTime)),
+      hotkeyPressesReported_(tk.system().reportsHotkeyPresses()) {
   // The state the window is created with, before any procedure is connected.
   for (const char* item : kIntervalPresets) comInterval.addItem(item);
   for (const char* item : kDurationPresets) comTotalTime.addItem(item);
@@ -48,8 +50,10 @@ MainWindow::MainWindow(Toolkit& tk)
   tmrSend.onTimer = [this] { tmrSend_Timer(); };
   tmrWatch.onTimer = [this] { tmrWatch_Timer(); };
 
+  // Where the system reports each F12 press, tmrWatch_Timer runs once per press and nothing
+  // wakes the idle window; otherwise the watcher polls for the whole life of the window.
   tmrWatch.setInterval(kWatchPeriodMs);
-  tmrWatch.setEnabled(true);
+  tmrWatch.setEnabled(!hotkeyPressesReported_);
 }
 
 void MainWindow::Form_Load() {

@@ -64,6 +64,15 @@ class TimerBackend {
 enum class Icon : uint8_t { Idle, Sending };
 enum class WindowState : uint8_t { Normal = 0, Minimized = 1 };
 
+// What the window's taskbar button shows of a run: nothing, how much of it is done (0 to 1), or
+// that it stopped on an error.
+struct Progress {
+  enum class State : uint8_t { None, Running, Error };
+  State state = State::None;
+  double done = 0;
+  friend bool operator==(const Progress&, const Progress&) = default;
+};
+
 class WindowBackend {
  public:
   virtual ~WindowBackend() = default;
@@ -81,6 +90,8 @@ class WindowBackend {
   virtual void focus(ControlBackend& control) = 0;
   // `control` has the focus, or is where the focus goes when the window is activated.
   virtual bool hasFocus(const ControlBackend& control) const = 0;
+  // Shown where the system offers it (the taskbar button); nothing happens elsewhere.
+  virtual void setProgress(const Progress& progress) = 0;
   // Modal; information icon, one OK button, the application title as caption.
   virtual void messageBox(std::string_view text) = 0;
   // Modal; returns the text as edited, or "" when the user cancels.

@@ -75,6 +75,10 @@ class System {
   // the user still holds then.
   virtual void pressBack(std::span<const uint16_t> held) = 0;
 
+  // True when the system reports each F12 press (raw input): the key going down, not its
+  // repeats, not the presses Vorelo types itself. Otherwise F12 is watched by polling
+  // asyncKeyState.
+  virtual bool reportsHotkeyPresses() = 0;
   // GetAsyncKeyState: bit 15 set while the key is down, bit 0 when it was pressed since the
   // previous query.
   virtual uint16_t asyncKeyState(int virtualKey) = 0;

@@ -73,6 +73,8 @@ void MainFrame::create(int showCommand) {
                       0, 0, nullptr, nullptr, instance_, this) == nullptr) {
     throw StartupError(L"无法创建主窗口", GetLastError());
   }
+  // Run as administrator, Vorelo still hears from the taskbar of the user's desktop.
+  ChangeWindowMessageFilterEx(hwnd_, taskbar_.buttonCreatedMessage(), MSGFLT_ALLOW, nullptr);
   // Raw input shows every key event of the session; without it the key state is read directly.
   system_.watchKeyboard(hwnd_);
   dpi_ = dpiForWindow(hwnd_);
@@ -131,7 +133,7 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       onTimer(wParam);
       return 0;
     case WM_INPUT:
-      system_.onRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+      onRawInput(reinterpret_cast<HRAWINPUT>(lParam));
       break;
     case WM_ACTIVATE:
       if (onActivate(wParam)) return 0;
@@ -155,6 +157,10 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
       if (isBoxShownMessage(msg)) {
         onBoxShown(reinterpret_cast<HWND>(wParam));
+        return 0;
+      }
+      if (msg == taskbar_.buttonCreatedMessage()) {
+        taskbar_.buttonCreated(hwnd_);
         return 0;
       }
       break;
@@ -217,6 +223,11 @@ bool MainFrame::onActivate(WPARAM wParam) {
   if (HIWORD(wParam) != 0) return false;  // activated while minimised
   restoreFocus();
   return true;
+}
+
+void MainFrame::onRawInput(HRAWINPUT input) {
+  // F12 pressed anywhere, by the user or another program: the watcher's look.
+  if (system_.onRawInput(input).hotkeyPressed && logic_ != nullptr) logic_->tmrWatch_Timer();
 }
 
 void MainFrame::onBoxShown(HWND box) {
@@ -376,6 +387,10 @@ platform::WindowState MainFrame::state() const {
 bool MainFrame::ownsForeground() const {
   HWND foreground = GetForegroundWindow();
   return foreground != nullptr && ownWindow(foreground);
+}
+
+void MainFrame::setProgress(const platform::Progress& progress) {
+  taskbar_.show(hwnd_, progress);
 }
 
 void MainFrame::focus(platform::ControlBackend& control) {

@@ -13,6 +13,7 @@
 #include "app/toolkit.h"
 #include "win32/handles.h"
 #include "win32/native_controls.h"
+#include "win32/taskbar.h"
 #include "win32/win32_system.h"
 
 namespace vorelo::win32 {
@@ -70,6 +71,7 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void setState(platform::WindowState state) override;
   platform::WindowState state() const override;
   bool ownsForeground() const override;
+  void setProgress(const platform::Progress& progress) override;
   void focus(platform::ControlBackend& control) override;
   bool hasFocus(const platform::ControlBackend& control) const override;
   void messageBox(std::string_view text) override;
@@ -85,6 +87,7 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void onTimer(UINT_PTR id);
   bool onActivate(WPARAM wParam);
   void onBoxShown(HWND box);
+  void onRawInput(HRAWINPUT input);
   void showRunningWindow();
   void restoreFocus();
 
@@ -124,6 +127,7 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   UniqueWindow tips_;
   HWND lastFocus_ = nullptr;
   UniqueWinEventHook foregroundHook_;
+  TaskbarProgress taskbar_;
   // Looks left at the keyboard after 开始 minimised the window (handBackKeyboard).
   int handBackChecks_ = 0;
   // Looks left at a window shown again after a stop (checkShownAgain).

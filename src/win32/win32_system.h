@@ -21,6 +21,7 @@ class Win32System final : public platform::System {
   engine::KeyboardState keyboardState() override;
   std::size_t injectKeys(std::span<const engine::KeyEvent> events) override;
   void pressBack(std::span<const uint16_t> held) override;
+  bool reportsHotkeyPresses() override { return watch_.has_value(); }
   uint16_t asyncKeyState(int virtualKey) override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               int windowStyle) override;

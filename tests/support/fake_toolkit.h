@@ -158,9 +158,12 @@ class FakeWindow final : public platform::WindowBackend {
   bool hasFocus(const platform::ControlBackend& control) const override {
     return focused_ == &control;
   }
+  void setProgress(const platform::Progress& progress) override { progress_.push_back(progress); }
   void messageBox(std::string_view text) override;
   std::string inputBox(std::string_view prompt, std::string_view defaultText) override;
   void end() override { ended_ = true; }
+  // What the taskbar button was asked to show, in order.
+  const std::vector<platform::Progress>& progress() const { return progress_; }
 
   // The user minimises or restores the window; a minimised window is no longer in front.
   void userSetState(platform::WindowState state) {
@@ -197,6 +200,7 @@ class FakeWindow final : public platform::WindowBackend {
   bool ended_ = false;
   std::vector<std::string> messages_;
   std::vector<std::string> prompts_;
+  std::vector<platform::Progress> progress_;
   int minimizeCount_ = 0;
   int restoreCount_ = 0;
   bool active_ = false;
@@ -215,6 +219,7 @@ class FakeSystem : public platform::System {
   engine::KeyboardState keyboardState() override { return keyboard; }
   std::size_t injectKeys(std::span<const engine::KeyEvent> events) override;
   void pressBack(std::span<const uint16_t> held) override;
+  bool reportsHotkeyPresses() override { return hotkeyPresses; }
   uint16_t asyncKeyState(int virtualKey) override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               int windowStyle) override;
@@ -231,6 +236,8 @@ class FakeSystem : public platform::System {
   // The events the system took, in order, and the modifiers it was asked to press back.
   std::vector<engine::KeyEvent> injected;
   std::vector<uint16_t> pressedBack;
+  // The system reports F12 presses: the watcher does not poll.
+  bool hotkeyPresses = false;
   // Answers for asyncKeyState, one per query; 0 once they run out.
   std::deque<uint16_t> keyStates;
   // Queried key codes.

@@ -367,6 +367,38 @@ TEST_F(EngineTest, FocusRestsOnStopWhileSendingAndReturnsAfterwards) {
   EXPECT_TRUE(window().focused() == &tk.comboOf(Control::comInterval));
 }
 
+// The taskbar button shows how much of the run's starting budget is used up, at every tick; it
+// is cleared when the run stops, and shows the error while the box of a run stopped on a
+// message it cannot type is open.
+TEST_F(EngineTest, TheTaskbarButtonShowsTheRunsProgress) {
+  using State = platform::Progress::State;
+  start("good,%满");
+  setDuration("1");
+  setInterval("15");
+  auto& layout = tk.fakeSystem().layout;
+  layout = [](char32_t) { return engine::LayoutKey{'M', 0}; };
+  begin();
+  advance(15000);
+  layout = [](char32_t ch) {
+    return ch < 0x80 ? std::optional(engine::LayoutKey{'M', 0}) : std::nullopt;
+  };
+  std::vector<platform::Progress> duringBox;
+  window().whileModal = [&] { duringBox = window().progress(); };
+  advance(15000);
+  EXPECT_EQ(window().progress(),
+            (std::vector<platform::Progress>{
+                {State::Running, 0}, {State::Running, 0.25}, {}, {State::Error, 0.25}, {}}));
+  ASSERT_FALSE(duringBox.empty());
+  EXPECT_EQ(duringBox.back().state, State::Error);
+
+  // The next run's whole is the budget it starts with: 45 s are left.
+  layout = [](char32_t) { return engine::LayoutKey{'M', 0}; };
+  begin();
+  advance(15000);
+  EXPECT_EQ(window().progress().back().state, State::Running);
+  EXPECT_DOUBLE_EQ(window().progress().back().done, 1.0 / 3);
+}
+
 // Brought back to the front during a run, Vorelo would type into itself: the tick types
 // nothing and keeps its place in the cycle, but the time is charged.
 TEST_F(EngineTest, ATickWithVoreloInFrontTypesNothing) {

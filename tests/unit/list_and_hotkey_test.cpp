@@ -165,6 +165,29 @@ TEST_F(HotkeyTest, F12DuringARunDoesNotCheckTheMessagesAgain) {
   EXPECT_FALSE(w->HotkeyStartsNext);
 }
 
+// Where the system reports each press, nothing polls the key, and every reported press is one
+// look: it toggles, flips the flag whatever the procedure did, and is let go while a box is open.
+TEST_F(HotkeyTest, ReportedPressesKeepThePressRules) {
+  tk.fakeSystem().hotkeyPresses = true;
+  start(std::nullopt);
+  const auto press = [this] { w->tmrWatch_Timer(); };
+  tk.clock().advance(60000);
+  EXPECT_TRUE(tk.fakeSystem().keyQueries.empty()) << "the idle window does not poll";
+  window().whileModal = press;  // a second press while the empty-list box is open
+  press();
+  EXPECT_EQ(window().messages().size(), 1u);
+  EXPECT_FALSE(w->HotkeyStartsNext);
+  window().whileModal = nullptr;
+  press();  // the stop procedure
+  EXPECT_TRUE(w->HotkeyStartsNext);
+  w->comContent.addItem("a");
+  press();
+  EXPECT_TRUE(sending());
+  press();
+  EXPECT_FALSE(sending());
+  EXPECT_TRUE(tk.fakeSystem().keyQueries.empty());
+}
+
 TEST_F(HotkeyTest, EmptyListMessageIsShownOnceAndTheNextPressStops) {
   startWatching(std::nullopt);
   // Presses while the message is open are let go: no second box, no toggle.
