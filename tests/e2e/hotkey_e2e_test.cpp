@@ -1,6 +1,6 @@
 // F12 end to end: the key is pressed on the X server while a receiver window (the chat) has
-// the focus, as a person presses it while chatting; Vorelo sees it only through the
-// keyboard's state and toggles a run once per press.
+// the focus, as a person presses it while chatting; Vorelo only observes it (raw input, or the
+// key state where that is missing) and toggles a run once per press.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,8 +21,8 @@ namespace {
 using app::Control;
 
 constexpr std::string_view kEmptyListMessage = "对话列表中没有内容！";
-// Long enough for many looks at the key by Vorelo (it looks about every 40 ms), even on a busy
-// machine, so a toggle would have shown by then.
+// Long enough for Vorelo to have handled a press, even on a busy machine, so a toggle would
+// have shown by then.
 constexpr Millis kQuietTime{1000};
 
 // Presses and holds F12 on the X server; lets it go when it goes out of scope, so a failed
@@ -73,7 +73,7 @@ class HotkeyE2E : public ::testing::Test {
   }
 
   // A quick tap on F12; returns once the receiver has the key, which is also when the
-  // keyboard state Vorelo looks at shows it.
+  // system has told every program watching the keyboard of it.
   void tapF12() {
     const std::size_t before = f12Presses();
     ASSERT_TRUE(xdotool("key F12"));
@@ -124,7 +124,7 @@ TEST_F(HotkeyE2E, TapStartsARunAndTheNextTapStopsIt) {
 
   tapF12();
   EXPECT_TRUE(waitFor([&] { return idle(); })) << "the second F12 stops the run like 停止";
-  // The chat keeps its F12: the watcher only looks at the key.
+  // The chat keeps its F12: the watcher only observes the key.
   EXPECT_EQ(f12Presses(), 2u);
 
   // The window is back, but the keyboard stays with the chat: what the user types next goes
