@@ -115,7 +115,9 @@ TEST_F(EngineE2E, HeldShiftCtrlAndAltAreLetGoForTheMessageAndPutBack) {
     // Shift stays held over two ticks: it must be seen held at the second one as well.
     submits += vk == VK_SHIFT ? 2 : 1;
     const bool typed = waitForSubmits(submits, Millis{5000});
-    const bool stillDown = (GetAsyncKeyState(vk) & 0x8000) != 0;
+    // Pressed again once the message has arrived, a moment after its Enter.
+    const bool stillDown =
+        waitFor([vk = vk] { return (GetAsyncKeyState(vk) & 0x8000) != 0; }, Millis{2000});
     xdotool(std::string("keyup ") + name);
     ASSERT_TRUE(typed) << name;
     EXPECT_TRUE(stillDown) << name << " is down again after the message";
