@@ -1,6 +1,7 @@
 #include "win32/main_frame.h"
 
 #include <string>
+#include <utility>
 
 #include "win32/boxes.h"
 #include "win32/dpi.h"
@@ -315,12 +316,16 @@ void MainFrame::setState(platform::WindowState state) {
     makeActivatable();
     // SW_MINIMIZE activates the next window, so the keystrokes that follow go there.
     ShowWindow(hwnd_, SW_MINIMIZE);
+    minimisedByUs_ = true;
     handBackChecks_ = kHandBackChecks;
     startTimer(TimerId::HandBack, kHandBackMs);
-  } else if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) {
-    showWithoutActivating();
-    // A window manager still busy with the minimise just asked for may minimise the window
-    // again after it was shown; it is then shown once more.
+    return;
+  }
+  if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) showWithoutActivating();
+  // A window manager still busy with the minimise asked for before may carry it out after the
+  // window was shown, or echo it late, even when the window looks shown now: the window is
+  // checked, and shown once more when it needs to be.
+  if (std::exchange(minimisedByUs_, false)) {
     shownAgainChecks_ = kShownAgainChecks;
     shownInARow_ = 0;
     startTimer(TimerId::ShownAgain, kShownAgainMs);

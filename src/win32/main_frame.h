@@ -133,6 +133,8 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   // Looks left at a window shown again after a stop (checkShownAgain).
   int shownAgainChecks_ = 0;
   int shownInARow_ = 0;
+  // The window was minimised by 开始 and not yet shown again by a stop.
+  bool minimisedByUs_ = false;
   Win32System system_;
   // The window's controls, by position in the layout table.
   std::array<std::unique_ptr<NativeControl>, app::kControlCount> controls_;
