@@ -19,8 +19,7 @@ void MainWindow::LoadMessageFile() {
   const std::optional<platform::FileContent> file = system.readFile("Msg.txt");
   if (!file) return;
   const std::vector<std::string> items = messages::readMessageFile(
-      file->bytes, [&system](std::string_view ansi) { return system.ansiToUtf8(ansi); },
-      file->complete);
+      file->bytes, [&system](std::string_view ansi) { return system.ansiToUtf8(ansi); }, file->end);
   comContent.beginUpdate();
   for (const std::string& item : items) {
     if (!comContent.addItem(item)) break;

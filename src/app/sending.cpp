@@ -17,29 +17,58 @@ constexpr std::string_view kEmptyListMessage = "对话列表中没有内容！";
 constexpr std::string_view kPowerOffComment = "设定时间到，Vorelo为你关机了！";
 // The checked value of a check box; the engine tests for exactly this.
 constexpr int kTicked = 1;
-// Long messages are shortened in the error box, and broken into lines no wider than this (a
-// Chinese character counts twice), so the box stays on the screen.
+// Long messages are shortened in the error box to at most this many characters and lines,
+// broken into lines no wider than kBoxLineWidth (a Chinese character counts twice), so the box
+// stays on the screen. A fault further in is shown with up to kContextChars characters (and one
+// line) before it.
 constexpr std::size_t kQuotedMessageChars = 200;
+constexpr std::size_t kQuotedLines = 12;
 constexpr std::size_t kBoxLineWidth = 60;
+constexpr std::size_t kContextChars = 80;
 
 bool isWide(char32_t ch) {
   return ch >= 0x1100 && !(ch >= 0xA4D0 && ch < 0xAC00) && !(ch >= 0xD7A4 && ch < 0xF900) &&
          !(ch >= 0xFE70 && ch < 0xFF00) && !(ch >= 0xFF61 && ch < 0xFFE0);
 }
 
-// The message as the box shows it: at most kQuotedMessageChars characters, in lines a box can
-// hold. The line breaks of the message itself stay.
-std::string quoted(const std::string& message) {
-  const std::size_t cut = utf::prefixBytes(message, kQuotedMessageChars);
-  const std::string_view shown = std::string_view(message).substr(0, cut);
-  std::string out;
-  std::size_t width = 0;
-  utf::forEachCodePoint(shown, [&](char32_t ch) {
+bool isLineEnd(std::string_view text, std::size_t at) {
+  // CR LF is one line end, counted at its LF.
+  return text[at] == '\n' || (text[at] == '\r' && (at + 1 == text.size() || text[at + 1] != '\n'));
+}
+
+// Where the quote of a message starts: at its beginning when the fault lies in the part the box
+// shows from there, otherwise a little before the fault, at the start of the line before it.
+std::size_t quoteStart(std::string_view message, std::size_t fault) {
+  std::size_t shown = utf::prefixBytes(message, kQuotedMessageChars);
+  for (std::size_t at = 0, lines = 1; at < shown; ++at) {
+    if (isLineEnd(message, at) && ++lines > kQuotedLines) shown = at;
+  }
+  if (fault < shown) return 0;
+  std::size_t start = std::min(fault, message.size());
+  for (std::size_t chars = 0, lineEnds = 0; start > 0 && chars < kContextChars; --start) {
+    if (isLineEnd(message, start - 1) && ++lineEnds == 2) break;
+    if ((static_cast<unsigned char>(message[start - 1]) & 0xC0) != 0x80) ++chars;
+  }
+  return start;
+}
+
+// The message as the box shows it, from `start`: at most kQuotedMessageChars characters and
+// kQuotedLines lines, in lines a box can hold; "…" marks what is left out. The line breaks of the
+// message itself stay.
+std::string quoted(std::string_view message, std::size_t start) {
+  const std::string_view shown = message.substr(start);
+  std::string out = start > 0 ? "…" : "";
+  std::size_t width = 0, chars = 0, lines = 1, pos = 0;
+  while (pos < shown.size() && chars < kQuotedMessageChars) {
+    const std::size_t at = pos;
+    const char32_t ch = utf::nextCodePoint(shown, pos).value;
+    ++chars;
     if (ch == U'\r' || ch == U'\n') {
-      if (ch == U'\n' && !out.empty() && out.back() == '\n') return;
+      if (!isLineEnd(shown, at)) continue;
+      if (++lines > kQuotedLines) break;
       out += '\n';
       width = 0;
-      return;
+      continue;
     }
     const std::size_t w = isWide(ch) ? 2 : 1;
     if (width + w > kBoxLineWidth) {
@@ -48,35 +77,48 @@ std::string quoted(const std::string& message) {
     }
     utf::appendUtf8(out, ch);
     width += w;
-  });
-  return cut == message.size() ? out : out + "…";
+  }
+  return pos < shown.size() ? out + "…" : out;
+}
+
+std::string stoppedText(bool powerOffWanted) {
+  return powerOffWanted ? "，已停止发送，也不会自动关机。\n\n" : "，已停止发送。\n\n";
 }
 
 // What the box says of a message that cannot be sent: which one (its place in the list, when
-// it comes from the list), what became of the run, the message, and why.
-std::string badMessageText(std::optional<int> position, bool runStopped, const std::string& message,
-                           const engine::ParseError& error) {
+// it comes from the list), what became of the run, the message around the fault, and why.
+std::string badMessageText(std::optional<int> position, std::optional<bool> powerOffWanted,
+                           const std::string& message, const engine::ParseError& error) {
   std::string text = position ? "第 " + std::to_string(*position + 1) + " 条消息" : "这条消息";
-  text += runStopped ? "无法发送，已停止发送：\n\n" : "无法发送，没有开始发送：\n\n";
-  return text + quoted(message) + "\n\n" + engine::describe(error);
+  text +=
+      powerOffWanted ? "无法发送" + stoppedText(*powerOffWanted) : "无法发送，没有开始发送：\n\n";
+  return text + quoted(message, quoteStart(message, error.offset)) + "\n\n" +
+         engine::describe(error);
 }
 
-// What the box says when keys could not reach the window in front: which window, what became of
-// the run, and what to do.
+// What the box says when keys could not reach a chat: which window, what became of the run, and
+// what to do.
 std::string undeliveredText(const platform::Delivery& delivery, bool powerOffWanted) {
+  using Outcome = platform::Delivery::Outcome;
   const std::string window = delivery.window.empty() ? "前台窗口" : "窗口“" + delivery.window + "”";
-  std::string text = delivery.outcome == platform::Delivery::Outcome::Blocked
-                         ? window + "以管理员身份运行，Vorelo 的按键无法送达，已停止发送"
-                         : "按键没有送达" + window + "，已停止发送";
-  text += powerOffWanted ? "，也不会自动关机。\n\n" : "。\n\n";
-  if (delivery.outcome == platform::Delivery::Outcome::Blocked) {
-    return text +
-           "请以管理员身份运行 Vorelo（右键点击 vorelo.exe，选择“以管理员身份运行”），然后重新开始"
-           "发送。";
+  constexpr std::string_view kAsAdministrator =
+      "请先退出这个 Vorelo，再以管理员身份运行 Vorelo（右键点击 vorelo.exe，选择“以管理员身份"
+      "运行”），然后重新开始发送。";
+  switch (delivery.outcome) {
+    case Outcome::NoChat:
+      return "前台没有可以接收消息的聊天窗口（桌面、任务栏或开始菜单在前台，或者聊天窗口已最小化或"
+             "关闭），什么也没有输入" +
+             stoppedText(powerOffWanted) + "请打开聊天窗口，点一下它的输入框，然后重新开始发送。";
+    case Outcome::Blocked:
+      return window + "以管理员身份运行，Vorelo 的按键无法送达" + stoppedText(powerOffWanted) +
+             std::string(kAsAdministrator);
+    default:
+      return "按键没有送达" + window + stoppedText(powerOffWanted) +
+             "屏幕可能已锁定，或正显示系统提示（例如用户账户控制）：请解锁屏幕或关闭提示，然后重新"
+             "开始"
+             "发送。如果这个窗口以管理员身份运行，" +
+             std::string(kAsAdministrator);
   }
-  return text +
-         "屏幕可能已锁定，或正显示系统提示（例如用户账户控制）。请解锁屏幕或关闭提示，然后重新开始"
-         "发送。";
 }
 
 bool pressesF12(std::span<const engine::KeyAction> actions) {
@@ -92,7 +134,7 @@ bool MainWindow::CheckMessagesBeforeRun() {
   const engine::LayoutLookup layout = toolkit.system().keyLayout();
   const auto refuse = [&](std::optional<int> position, const std::string& message,
                           const engine::ParseError& error) {
-    form.messageBox(badMessageText(position, false, message, error));
+    form.messageBox(badMessageText(position, std::nullopt, message, error));
     return false;
   };
   if (chkCycle.value() != kTicked) {
@@ -236,8 +278,8 @@ bool MainWindow::TypeNextMessage() {
   // with a box saying why. The item stays next, where the user can find it.
   const engine::ParseResult keys = engine::readMessage(message, toolkit.system().keyLayout());
   if (!keys.ok()) {
-    StopOnError(badMessageText(cycling ? std::optional<int>(CycleIndex) : std::nullopt, true,
-                               message, *keys.error));
+    StopOnError(badMessageText(cycling ? std::optional<int>(CycleIndex) : std::nullopt,
+                               chkCut.value() == kTicked, message, *keys.error));
     return false;
   }
   // The two submit keys never change: they are read once.

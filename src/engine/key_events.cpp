@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/utf.h"
+#include "engine/capitals.h"
 
 namespace vorelo::engine {
 
@@ -58,10 +59,6 @@ std::optional<LayoutKey> keyFor(char32_t ch, const LayoutLookup& layout) {
   return std::nullopt;
 }
 
-char32_t asciiUpper(char32_t ch) {
-  return ch >= U'a' && ch <= U'z' ? ch - U'a' + U'A' : ch;
-}
-
 // Turns the actions of one batch into events, keeping track of the notation's modifiers. Its
 // Shift is pressed only for a key that needs it: a letter under Shift alone is typed as the
 // capital letter itself, like plain text, so CapsLock cannot turn it into a small one and the
@@ -113,10 +110,12 @@ class Planner {
   // A character under a modifier: its key, with whatever extra modifiers that key needs (^{+} is
   // Ctrl with Shift and the = key on a US layout).
   void charTap(char32_t ch) {
-    if (down_ == kShiftBit && asciiUpper(ch) >= U'A' && asciiUpper(ch) <= U'Z') {
-      releaseShift();
-      unicodeTap(out_, asciiUpper(ch));
-      return;
+    if (down_ == kShiftBit) {
+      if (const std::optional<char32_t> capital = capitalLetter(ch)) {
+        releaseShift();
+        unicodeTap(out_, *capital);
+        return;
+      }
     }
     const std::optional<LayoutKey> key = keyFor(ch, layout_);
     if (!key) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/utf.h"
+#include "engine/capitals.h"
 #include "engine/key_table.h"
 
 namespace vorelo::engine {
@@ -249,9 +250,11 @@ class Parser {
     return true;
   }
 
-  // Without a layout every character counts as typable; the letters A-Z always are.
+  // Without a layout every character counts as typable; the letters A-Z always are, and so is
+  // any letter with a capital under Shift alone, which is typed as its capital.
   bool typable(char32_t ch) const {
     if (!layout_ || (ch >= U'a' && ch <= U'z') || (ch >= U'A' && ch <= U'Z')) return true;
+    if (mods_.size() == 1 && mods_.front().key == Key::Shift && capitalLetter(ch)) return true;
     const std::optional<LayoutKey> key = layout_(ch);
     return key && key->vk != 0;
   }

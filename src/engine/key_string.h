@@ -148,7 +148,8 @@ struct ParseResult {
 
 // Linear in the size of the message plus the number of actions produced. Never recurses.
 // Invalid UTF-8 is typed as U+FFFD. With a layout, a character under a modifier that no key of
-// it types is an error (the letters A-Z are pressed with their Latin keys on any layout). With
+// it types is an error (the letters A-Z are pressed with their Latin keys on any layout, and a
+// letter with a capital under Shift alone is typed as that capital). With
 // `maxPresses`, a message that presses more keys is an error; its presses are counted, not
 // built, so the time stays linear in the size of the message.
 ParseResult parseKeyString(std::string_view utf8, const LayoutLookup& layout = {},

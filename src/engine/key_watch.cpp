@@ -2,14 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/key_events.h"
-
 namespace vorelo::engine {
-
-namespace {
-constexpr uint16_t kModifiers[] = {vk::LShift, vk::RShift, vk::LControl, vk::RControl,
-                                   vk::LMenu,  vk::RMenu,  vk::LWin,     vk::RWin};
-}  // namespace
 
 KeyWatch::Seen KeyWatch::observe(const ObservedKey& key) {
   Seen seen;
@@ -19,26 +12,39 @@ KeyWatch::Seen KeyWatch::observe(const ObservedKey& key) {
       seen.batchArrived = static_cast<uint16_t>(key.mark & kBatchNumberMask);
     return seen;
   }
-  const bool wasHeld = held(key.vk);
+  const auto found = std::find_if(userDown_.begin(), userDown_.end(),
+                                  [&](const Held& h) { return h.vk == key.vk; });
   if (key.up) {
-    std::erase(userDown_, key.vk);
-  } else if (!wasHeld) {
-    userDown_.push_back(key.vk);
+    if (found != userDown_.end()) userDown_.erase(found);
+    return seen;
   }
-  seen.hotkeyPressed = key.vk == vk::F12 && !key.up && !wasHeld;
+  // A repeat of a held key is no new press; the same key down after a longer gap is.
+  const bool newPress =
+      found == userDown_.end() || key.timeMs - found->lastDownMs > kLongestRepeatGapMs;
+  if (found == userDown_.end()) {
+    userDown_.push_back({key.vk, key.timeMs});
+  } else {
+    found->lastDownMs = key.timeMs;
+  }
+  seen.hotkeyPressed = key.vk == vk::F12 && newPress;
   return seen;
+}
+
+void KeyWatch::forgetReleased(const std::function<bool(uint16_t)>& down) {
+  std::erase_if(userDown_, [&](const Held& h) { return !down(h.vk); });
 }
 
 std::vector<uint16_t> KeyWatch::heldModifiers() const {
   std::vector<uint16_t> out;
-  for (const uint16_t key : kModifiers) {
+  for (const uint16_t key : kModifierKeys) {
     if (held(key)) out.push_back(key);
   }
   return out;
 }
 
 bool KeyWatch::held(uint16_t vk) const {
-  return std::find(userDown_.begin(), userDown_.end(), vk) != userDown_.end();
+  return std::any_of(userDown_.begin(), userDown_.end(),
+                     [vk](const Held& h) { return h.vk == vk; });
 }
 
 }  // namespace vorelo::engine

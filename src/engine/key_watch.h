@@ -6,11 +6,21 @@
 // batch, a flag; the system hands that mark back with each event it delivers (the "extra
 // information" of a key event). Events without the mark come from the user, or from another
 // program, and count as what the user's keyboard does.
+//
+// The system does not report every release: a key let go while the secure desktop is up (the
+// lock screen, Ctrl+Alt+Del, a UAC prompt) or while a window run as administrator has the
+// keyboard is never seen. The watch is therefore told which of its keys the system's own key
+// state says are up (forgetReleased), and a key seen going down again long after it last did
+// counts as a new press: a held key repeats far more often.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
+
+#include "engine/key_table.h"
 
 namespace vorelo::engine {
 
@@ -24,10 +34,19 @@ constexpr uint32_t ownKeyMark(uint16_t batch, bool last) {
   return kOwnKeySignature | (batch & kBatchNumberMask) | (last ? kLastOfBatchFlag : 0u);
 }
 
+// The left and right Shift, Ctrl, Alt and Win keys, in the order they are let go.
+inline constexpr std::array<uint16_t, 8> kModifierKeys = {
+    vk::LShift, vk::RShift, vk::LControl, vk::RControl, vk::LMenu, vk::RMenu, vk::LWin, vk::RWin};
+
+// A held key repeats at least every second (the slowest delay Windows offers before the first
+// repeat); a key that goes down again after a longer gap was let go unseen and pressed anew.
+inline constexpr uint32_t kLongestRepeatGapMs = 1500;
+
 struct ObservedKey {
-  uint16_t vk;        // left and right modifiers told apart (LShift, not Shift)
-  bool up;            // released
-  uint32_t mark = 0;  // the extra information delivered with the event
+  uint16_t vk;          // left and right modifiers told apart (LShift, not Shift)
+  bool up;              // released
+  uint32_t mark = 0;    // the extra information delivered with the event
+  uint32_t timeMs = 0;  // when the system took the event (a wrapping millisecond clock)
 };
 
 class KeyWatch {
@@ -41,13 +60,20 @@ class KeyWatch {
   };
   Seen observe(const ObservedKey& key);
 
-  // The left and right Shift, Ctrl, Alt and Win keys the user holds, in that order.
+  // Forgets every key it holds for which `down` says no: its release was never reported.
+  void forgetReleased(const std::function<bool(uint16_t)>& down);
+
+  // The modifiers of kModifierKeys the user holds, in that order.
   std::vector<uint16_t> heldModifiers() const;
   bool held(uint16_t vk) const;
 
  private:
-  // Keys the user holds (not pressed by Vorelo), by virtual key.
-  std::vector<uint16_t> userDown_;
+  struct Held {
+    uint16_t vk;
+    uint32_t lastDownMs;  // the key's last down event, repeats included
+  };
+  // Keys the user holds (not pressed by Vorelo).
+  std::vector<Held> userDown_;
 };
 
 }  // namespace vorelo::engine

@@ -28,6 +28,20 @@ bool hasNonAscii(std::string_view bytes) {
                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
+// The bytes without a UTF-8 character that the cut left incomplete at their end.
+std::string_view withoutCutCharacter(std::string_view bytes) {
+  // Back over at most three continuation bytes to the byte that starts the last character.
+  std::size_t start = bytes.size();
+  while (start > 0 && bytes.size() - start < 3 &&
+         (static_cast<unsigned char>(bytes[start - 1]) & 0xC0) == 0x80) {
+    --start;
+  }
+  if (start == 0) return bytes;
+  const auto lead = static_cast<unsigned char>(bytes[start - 1]);
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return length > bytes.size() - start + 1 ? bytes.substr(0, start - 1) : bytes;
+}
+
 bool isBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -37,16 +51,17 @@ bool isSeparator(char c) {
 
 }  // namespace
 
-std::string decodeMessageFile(std::string_view bytes, const AnsiDecoder& ansi) {
+std::string decodeMessageFile(std::string_view bytes, const AnsiDecoder& ansi, bool cutShort) {
   std::string text;
+  const std::string_view whole = cutShort ? withoutCutCharacter(bytes) : bytes;
   if (bytes.starts_with(kUtf8Bom)) {
-    text = utf::sanitizeUtf8(bytes.substr(kUtf8Bom.size()));
+    text = utf::sanitizeUtf8(whole.substr(std::min(whole.size(), kUtf8Bom.size())));
   } else if (bytes.starts_with(kUtf16LeBom)) {
     text = decodeUtf16(bytes.substr(kUtf16LeBom.size()), false);
   } else if (bytes.starts_with(kUtf16BeBom)) {
     text = decodeUtf16(bytes.substr(kUtf16BeBom.size()), true);
-  } else if (hasNonAscii(bytes) && utf::isValidUtf8(bytes)) {
-    text = std::string(bytes);
+  } else if (hasNonAscii(whole) && utf::isValidUtf8(whole)) {
+    text = std::string(whole);
   } else {
     // Without a decoder the bytes are kept as they are; the check below still makes them UTF-8.
     text = utf::sanitizeUtf8(ansi ? ansi(bytes) : std::string(bytes));
@@ -102,11 +117,11 @@ std::vector<std::string> splitFields(std::string_view utf8, std::size_t maxItems
 }
 
 std::vector<std::string> readMessageFile(std::string_view bytes, const AnsiDecoder& ansi,
-                                         bool complete) {
+                                         FileEnd end) {
   bool lastRanToEnd = false;
   std::vector<std::string> items =
-      splitFields(decodeMessageFile(bytes, ansi), kMaxItems, &lastRanToEnd);
-  if (!complete && lastRanToEnd && !items.empty()) items.pop_back();
+      splitFields(decodeMessageFile(bytes, ansi, end != FileEnd::Whole), kMaxItems, &lastRanToEnd);
+  if (end == FileEnd::ReadError && lastRanToEnd && !items.empty()) items.pop_back();
   return items;
 }
 

@@ -1,6 +1,7 @@
 #include "win32/dpi.h"
 
 #include "win32/handles.h"
+#include "win32/libraries.h"
 
 namespace vorelo::win32 {
 
@@ -8,10 +9,7 @@ namespace {
 
 template <typename F>
 F user32(const char* name) {
-  HMODULE user = GetModuleHandleW(L"user32.dll");
-  if (user == nullptr) return nullptr;
-  // The cast through a generic function pointer keeps both GCC and MSVC quiet.
-  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(user, name)));
+  return procedure<F>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 UINT systemDpi() {

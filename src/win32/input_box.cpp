@@ -3,11 +3,13 @@
 #include "win32/input_box.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "win32/boxes.h"
 #include "win32/dpi.h"
 #include "win32/errors.h"
 #include "win32/handles.h"
+#include "win32/libraries.h"
 #include "win32/res/resource_ids.h"
 #include "win32/text.h"
 
@@ -49,6 +51,18 @@ void placeOverOwner(HWND box, HWND owner) {
   SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The controls in the message font at `dpi`. The old font is let go only after they switched.
+void setMessageFont(HWND box, BoxState& state, UINT dpi) {
+  LOGFONTW lf = messageFontForDpi(dpi);
+  UniqueFont font(CreateFontIndirectW(&lf));
+  if (!font) return;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+  }
+  state.font = std::move(font);
+}
+
 BOOL initBox(HWND box, BoxState& state) {
   SetWindowLongPtrW(box, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
   SetWindowTextW(box, state.caption.c_str());
@@ -57,14 +71,17 @@ BOOL initBox(HWND box, BoxState& state) {
   // No length limit: a message may be longer than the edit's default 30,000 characters.
   SendMessageW(edit, EM_LIMITTEXT, 0, 0);
   SetWindowTextW(edit, state.text.c_str());
-  LOGFONTW lf = messageFontForDpi(dpiForWindow(box));
-  state.font.reset(CreateFontIndirectW(&lf));
-  if (state.font) {
-    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.get()), FALSE);
-    }
+  // Moved to a monitor of another DPI, the controls keep the message font (the dialog manager
+  // would put the dialog's font back): it is made anew for the new DPI (WM_DPICHANGED).
+  using Behavior = BOOL(WINAPI*)(HWND, int, int);
+  static const Behavior setBehavior =
+      procedure<Behavior>(GetModuleHandleW(L"user32.dll"), "SetDialogControlDpiChangeBehavior");
+  constexpr int kKeepFont = 1;  // DCDC_DISABLE_FONT_UPDATE, from Windows 10 1703 on
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr && setBehavior != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    setBehavior(child, kKeepFont, kKeepFont);
   }
+  setMessageFont(box, state, dpiForWindow(box));
   // Vorelo's own icon where the system shows one for the box (Wine's taskbar), not a stranger's.
   const auto icon =
       reinterpret_cast<LPARAM>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_IDLE),
@@ -83,9 +100,13 @@ BOOL initBox(HWND box, BoxState& state) {
 INT_PTR CALLBACK boxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
   try {
     if (msg == WM_INITDIALOG) return initBox(box, *reinterpret_cast<BoxState*>(lParam));
+    auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(box, DWLP_USER));
+    if (msg == WM_DPICHANGED && state != nullptr) {
+      setMessageFont(box, *state, HIWORD(wParam));
+      return FALSE;  // the dialog manager moves and sizes the box as the system suggests
+    }
     const WORD command = LOWORD(wParam);
     if (msg == WM_COMMAND && (command == IDOK || command == IDCANCEL)) {
-      auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(box, DWLP_USER));
       if (command == IDOK && state != nullptr) {
         state->text = windowText(GetDlgItem(box, IDC_INPUT_TEXT));
       }

@@ -38,7 +38,10 @@ void showTheRunningCopy() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   try {
     const UniqueHandle oneAtATime(CreateMutexW(nullptr, FALSE, kInstanceMutex));
-    if (oneAtATime && GetLastError() == ERROR_ALREADY_EXISTS) {
+    // A copy run as administrator made the mutex where this one may not open it: access denied
+    // means a copy runs all the same.
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || (!oneAtATime && error == ERROR_ACCESS_DENIED)) {
       showTheRunningCopy();
       return 0;
     }

@@ -29,9 +29,12 @@ constexpr int kShownAgainChecks = 25;
 // The frame told of every change of the window in front, where the system reports them.
 MainFrame* foregroundWatcher = nullptr;
 
-void CALLBACK foregroundChanged(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD,
+// A window came to the front, or a window was restored from the taskbar (it may become the
+// foreground window while still minimised, and only then be shown).
+void CALLBACK foregroundChanged(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG, DWORD,
                                 DWORD) noexcept {
-  if (object == OBJID_WINDOW && foregroundWatcher != nullptr) {
+  if (object != OBJID_WINDOW || foregroundWatcher == nullptr) return;
+  if (event == EVENT_SYSTEM_FOREGROUND || window == GetForegroundWindow()) {
     foregroundWatcher->noteForeground(window);
   }
 }
@@ -66,16 +69,21 @@ void MainFrame::create(int showCommand) {
   // reports it (Wine does not): where the keyboard goes back when Vorelo minimises itself.
   system_.noteForeground(GetForegroundWindow());
   foregroundWatcher = this;
-  foregroundHook_.reset(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                                        &foregroundChanged, 0, 0,
-                                        WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
+  for (std::size_t i = 0; i < foregroundHooks_.size(); ++i) {
+    const DWORD event = i == 0 ? EVENT_SYSTEM_FOREGROUND : EVENT_SYSTEM_MINIMIZEEND;
+    foregroundHooks_[i].reset(SetWinEventHook(event, event, nullptr, &foregroundChanged, 0, 0,
+                                              WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
+  }
   registerClass();
   if (CreateWindowExW(kMainExStyle, kMainWindowClass, L"", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                       0, 0, nullptr, nullptr, instance_, this) == nullptr) {
     throw StartupError(L"无法创建主窗口", GetLastError());
   }
-  // Run as administrator, Vorelo still hears from the taskbar of the user's desktop.
-  ChangeWindowMessageFilterEx(hwnd_, taskbar_.buttonCreatedMessage(), MSGFLT_ALLOW, nullptr);
+  // Run as administrator, Vorelo still hears from the taskbar of the user's desktop, and from a
+  // second copy started normally, which asks it to show itself.
+  for (const UINT message : {taskbar_.buttonCreatedMessage(), kShowRunningWindow}) {
+    ChangeWindowMessageFilterEx(hwnd_, message, MSGFLT_ALLOW, nullptr);
+  }
   // Raw input shows every key event of the session; without it the key state is read directly.
   system_.watchKeyboard(hwnd_);
   dpi_ = dpiForWindow(hwnd_);
@@ -228,7 +236,8 @@ bool MainFrame::onActivate(WPARAM wParam) {
 
 void MainFrame::onRawInput(HRAWINPUT input) {
   // F12 pressed anywhere, by the user or another program: the watcher's look.
-  if (system_.onRawInput(input).hotkeyPressed && logic_ != nullptr) logic_->tmrWatch_Timer();
+  const auto time = static_cast<uint32_t>(GetMessageTime());
+  if (system_.onRawInput(input, time) && logic_ != nullptr) logic_->tmrWatch_Timer();
 }
 
 void MainFrame::onBoxShown(HWND box) {
@@ -358,13 +367,13 @@ void MainFrame::checkShownAgain() {
 
 void MainFrame::handBackKeyboard() {
   // The window manager normally activates the next window. When it leaves the keyboard with
-  // nobody, with the desktop, or with this minimised window (Wine and the window manager can
-  // disagree on who is in front), it goes back to the window the user was in, until another
-  // program has it.
-  HWND foreground = GetForegroundWindow();
-  const bool lost = IsIconic(hwnd_) && (ownWindow(foreground) || nobodysWindow(foreground));
+  // no chat (with nobody, the desktop, the taskbar, or this minimised window: Wine and the window
+  // manager can disagree on who is in front), it goes back to the chat the user was in, until a
+  // chat has it. Never to a window that is minimised or no chat by now.
+  const bool lost = IsIconic(hwnd_) && !chatWindow(GetForegroundWindow());
   if (lost) {
-    if (HWND target = system_.lastOtherForeground()) SetForegroundWindow(target);
+    HWND target = system_.lastChat();
+    if (target != nullptr && chatWindow(target)) SetForegroundWindow(target);
   }
   if (!lost || --handBackChecks_ <= 0) stopTimer(TimerId::HandBack);
 }
@@ -390,8 +399,9 @@ platform::WindowState MainFrame::state() const {
 }
 
 bool MainFrame::ownsForeground() const {
+  // A minimised Vorelo left in front is not the user at its window.
   HWND foreground = GetForegroundWindow();
-  return foreground != nullptr && ownWindow(foreground);
+  return foreground != nullptr && ownWindow(foreground) && !IsIconic(foreground);
 }
 
 void MainFrame::setProgress(const platform::Progress& progress) {

@@ -126,7 +126,8 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   std::optional<platform::Icon> shownIcon_;
   UniqueWindow tips_;
   HWND lastFocus_ = nullptr;
-  UniqueWinEventHook foregroundHook_;
+  // The window in front and windows restored, where the system reports them (not Wine).
+  std::array<UniqueWinEventHook, 2> foregroundHooks_;
   TaskbarProgress taskbar_;
   // Looks left at the keyboard after 开始 minimised the window (handBackKeyboard).
   int handBackChecks_ = 0;

@@ -171,14 +171,17 @@ void MainFrame::placeStatusPanels() {
 }
 
 void MainFrame::placeWindow(const RECT* suggested) {
-  const SIZE size =
-      windowSizeForClient(px(app::kClientWidthTwips, dpi_), px(app::kClientHeightTwips, dpi_),
-                          kMainStyle, kMainExStyle, dpi_);
   if (suggested != nullptr) {
-    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+    // Moved to a monitor of another DPI: the place and size the system suggests, so the window
+    // lands where the drag put it and does not jump back and forth between the two monitors.
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     return;
   }
+  const SIZE size =
+      windowSizeForClient(px(app::kClientWidthTwips, dpi_), px(app::kClientHeightTwips, dpi_),
+                          kMainStyle, kMainExStyle, dpi_);
   // Centred on the work area of its monitor.
   MONITORINFO monitor{};
   monitor.cbSize = sizeof(monitor);

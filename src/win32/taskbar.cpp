@@ -3,7 +3,8 @@
 #include <shobjidl.h>
 
 #include <cmath>
-#include <string>
+
+#include "win32/libraries.h"
 
 namespace vorelo::win32 {
 
@@ -15,12 +16,6 @@ constexpr IID kTaskbarList3 = {
     0xEA1AFB91, 0x9E28, 0x4B86, {0x90, 0xE9, 0x9E, 0x9F, 0x8A, 0x5E, 0xEF, 0xAF}};
 // The progress value's whole: a thousandth of the run is the smallest step shown.
 constexpr ULONGLONG kProgressTotal = 1000;
-
-template <typename F>
-F function(HMODULE module, const char* name) {
-  // The cast through a generic function pointer keeps both GCC and MSVC quiet.
-  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 }  // namespace
 
@@ -36,22 +31,18 @@ void TaskbarProgress::release() {
   list_ = nullptr;
   if (comStarted_) {
     using Uninitialize = void(WINAPI*)();
-    if (auto uninitialize = function<Uninitialize>(ole32_.get(), "CoUninitialize")) uninitialize();
+    if (auto uninitialize = procedure<Uninitialize>(ole32_, "CoUninitialize")) uninitialize();
     comStarted_ = false;
   }
 }
 
 void TaskbarProgress::buttonCreated(HWND window) {
   if (list_ == nullptr) {
-    // From the system folder by its full path, never from the program's own folder.
-    wchar_t folder[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
-    if (!ole32_) ole32_.reset(LoadLibraryW((std::wstring(folder, n) + L"\\ole32.dll").c_str()));
+    if (ole32_ == nullptr) ole32_ = systemLibrary(L"ole32.dll");
     using Initialize = HRESULT(WINAPI*)(LPVOID, DWORD);
     using Create = HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
-    const auto initialize = function<Initialize>(ole32_.get(), "CoInitializeEx");
-    const auto create = function<Create>(ole32_.get(), "CoCreateInstance");
+    const auto initialize = procedure<Initialize>(ole32_, "CoInitializeEx");
+    const auto create = procedure<Create>(ole32_, "CoCreateInstance");
     if (initialize == nullptr || create == nullptr) return;
     comStarted_ = SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED));
     void* list = nullptr;

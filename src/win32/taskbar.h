@@ -5,10 +5,7 @@
 
 #include <windows.h>
 
-#include <memory>
-
 #include "platform/backend.h"
-#include "win32/handles.h"
 
 struct ITaskbarList3;
 
@@ -33,12 +30,7 @@ class TaskbarProgress {
 
   UINT buttonCreated_;
   platform::Progress progress_;
-  struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle empty() { return nullptr; }
-    static void close(HMODULE h) { FreeLibrary(h); }
-  };
-  Unique<ModuleTraits> ole32_;
+  HMODULE ole32_ = nullptr;
   bool comStarted_ = false;
   ITaskbarList3* list_ = nullptr;
 };

@@ -9,6 +9,7 @@
 
 #include "engine/key_events.h"
 #include "win32/handles.h"
+#include "win32/libraries.h"
 #include "win32/text.h"
 
 namespace vorelo::win32 {
@@ -74,17 +75,73 @@ std::optional<DWORD> integrityLevel(HANDLE process) {
   return *GetSidSubAuthority(sid, parts - 1u);
 }
 
-// Keys from Vorelo reach the window's program: it runs at Vorelo's integrity level or below.
-// A program whose level cannot be read (the lock screen's, a system prompt's) counts as higher.
-bool acceptsKeysFromUs(HWND window) {
+// The window's program is known to run at a higher integrity level than Vorelo: the system
+// drops Vorelo's keys. A level that cannot be read (another account's program, a protected one,
+// or where security software strips the rights to ask) is no reason to refuse: SendInput's
+// answer then decides.
+bool runsHigher(HWND window) {
   DWORD process = 0;
-  if (window == nullptr || GetWindowThreadProcessId(window, &process) == 0) return true;
-  if (process == GetCurrentProcessId()) return true;
+  if (GetWindowThreadProcessId(window, &process) == 0 || process == GetCurrentProcessId()) {
+    return false;
+  }
   const UniqueHandle other(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
   if (!other) return false;
   const std::optional<DWORD> theirs = integrityLevel(other.get());
   const std::optional<DWORD> ours = integrityLevel(GetCurrentProcess());
-  return theirs && ours && *theirs <= *ours;
+  return theirs && ours && *theirs > *ours;
+}
+
+bool sameText(const wchar_t* a, int aLength, const wchar_t* b, int bLength) {
+  return CompareStringOrdinal(a, aLength, b, bLength, TRUE) == CSTR_EQUAL;
+}
+
+// The program of the window lives in the Windows folder: the shell's hosts of Start, Search and
+// the notification centre do; apps from the Store do not. A program that cannot be asked counts
+// as the shell's.
+bool programInWindowsFolder(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  const UniqueHandle other(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+  wchar_t image[MAX_PATH];
+  DWORD length = MAX_PATH;
+  if (!other || !QueryFullProcessImageNameW(other.get(), 0, image, &length)) return true;
+  wchar_t folder[MAX_PATH];
+  const UINT n = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH - 1) return true;
+  folder[n] = L'\\';
+  const int prefix = static_cast<int>(n) + 1;
+  return static_cast<int>(length) > prefix && sameText(image, prefix, folder, prefix);
+}
+
+// The desktop, the taskbar, the task switcher, Start and Search: windows of the shell that are
+// reported as the window in front, where keys select icons by their names and Enter opens one.
+bool shellWindow(HWND window) {
+  if (window == GetDesktopWindow() || window == GetShellWindow()) return true;
+  static constexpr const wchar_t* kShellClasses[] = {L"Progman",
+                                                     L"WorkerW",
+                                                     L"Shell_TrayWnd",
+                                                     L"Shell_SecondaryTrayWnd",
+                                                     L"ForegroundStaging",
+                                                     L"MultitaskingViewFrame",
+                                                     L"XamlExplorerHostIslandWindow"};
+  wchar_t name[64];
+  const int length = GetClassNameW(window, name, 64);
+  if (length <= 0) return false;
+  for (const wchar_t* shell : kShellClasses) {
+    if (sameText(name, length, shell, -1)) return true;
+  }
+  return sameText(name, length, L"Windows.UI.Core.CoreWindow", -1) &&
+         programInWindowsFolder(window);
+}
+
+// Hidden by the desktop window manager while it seems shown: on another virtual desktop, or an
+// app that is suspended.
+bool cloaked(HWND window) {
+  using Get = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+  static const Get get = procedure<Get>(systemLibrary(L"dwmapi.dll"), "DwmGetWindowAttribute");
+  constexpr DWORD kCloaked = 14;  // DWMWA_CLOAKED, from Windows 8 on
+  DWORD value = 0;
+  return get != nullptr && SUCCEEDED(get(window, kCloaked, &value, sizeof(value))) && value != 0;
 }
 
 // The left or right key of a raw input event: the generic Shift, Ctrl and Alt are told apart by
@@ -112,22 +169,23 @@ bool ownWindow(HWND window) {
   return window == nullptr || process == GetCurrentProcessId();
 }
 
-bool nobodysWindow(HWND window) {
-  return window == nullptr || window == GetDesktopWindow() || window == GetShellWindow();
+bool chatWindow(HWND window) {
+  return !ownWindow(window) && IsWindowVisible(window) && !IsIconic(window) &&
+         (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0 && !shellWindow(window) &&
+         !cloaked(window);
 }
 
 void Win32System::noteForeground(HWND window) {
-  if (!ownWindow(window) && !nobodysWindow(window)) lastOtherForeground_ = window;
+  if (chatWindow(window)) lastChat_ = window;
 }
 
-HWND Win32System::lastOtherForeground() const {
-  return lastOtherForeground_ != nullptr && IsWindow(lastOtherForeground_) ? lastOtherForeground_
-                                                                           : nullptr;
+HWND Win32System::lastChat() const {
+  return lastChat_ != nullptr && IsWindow(lastChat_) ? lastChat_ : nullptr;
 }
 
 HWND Win32System::keyTargetWindow() const {
   HWND foreground = GetForegroundWindow();
-  return ownWindow(foreground) ? lastOtherForeground() : foreground;
+  return chatWindow(foreground) ? foreground : lastChat();
 }
 
 std::optional<platform::FileContent> Win32System::readFile(std::string_view name) {
@@ -139,6 +197,7 @@ std::optional<platform::FileContent> Win32System::readFile(std::string_view name
   if (!GetFileSizeEx(file.get(), &size)) return std::nullopt;
   const LONGLONG wanted = std::min(size.QuadPart, kMaxFileBytes);
   platform::FileContent content{std::string(static_cast<std::size_t>(wanted), '\0')};
+  if (size.QuadPart > kMaxFileBytes) content.end = messages::FileEnd::Limit;
   std::string& bytes = content.bytes;
   std::size_t got = 0;
   while (got < bytes.size()) {
@@ -146,7 +205,7 @@ std::optional<platform::FileContent> Win32System::readFile(std::string_view name
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 24));
     if (!ReadFile(file.get(), bytes.data() + got, chunk, &n, nullptr)) {
       // What was read before the error is kept.
-      content.complete = false;
+      content.end = messages::FileEnd::ReadError;
       break;
     }
     if (n == 0) break;
@@ -167,59 +226,30 @@ engine::LayoutLookup Win32System::keyLayout() {
 
 platform::KeyTarget Win32System::keyTarget() {
   HWND foreground = GetForegroundWindow();
-  return {narrow(windowText(foreground)), acceptsKeysFromUs(foreground)};
+  return {chatWindow(foreground), runsHigher(foreground),
+          reinterpret_cast<std::uintptr_t>(foreground)};
 }
 
-engine::KeyboardState Win32System::keyboardState() {
-  engine::KeyboardState state;
-  if (watch_) {
-    state.held = watch_->heldModifiers();
-    return state;
-  }
-  for (uint16_t key :
-       {engine::vk::LShift, engine::vk::RShift, engine::vk::LControl, engine::vk::RControl,
-        engine::vk::LMenu, engine::vk::RMenu, engine::vk::LWin, engine::vk::RWin}) {
-    if (GetAsyncKeyState(key) & 0x8000) state.held.push_back(key);
-  }
-  return state;
+std::string Win32System::captionOf(std::uintptr_t window) {
+  // GetWindowText reads another program's caption from the system, without a message to the
+  // program: a busy or frozen chat cannot keep Vorelo waiting.
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  wchar_t text[256];
+  const int length = hwnd != nullptr && IsWindow(hwnd) ? GetWindowTextW(hwnd, text, 256) : 0;
+  return narrow(std::wstring_view(text, static_cast<std::size_t>(std::max(length, 0))));
 }
 
-std::size_t Win32System::injectKeys(std::span<const engine::KeyEvent> events) {
-  if (events.empty()) return 0;
-  batch_ = static_cast<uint16_t>((batch_ + 1) & engine::kBatchNumberMask);
-  std::vector<INPUT> inputs = toInputs(events, layoutOf(GetForegroundWindow()), batch_);
+std::size_t Win32System::injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) {
+  std::vector<INPUT> inputs = toInputs(events, layoutOf(GetForegroundWindow()), batch);
   return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-void Win32System::pressBack(std::span<const uint16_t> held) {
-  if (held.empty()) return;
-  if (!watch_) {
-    injectKeys(engine::pressBackEvents(held));
-    return;
+void Win32System::schedulePressBack(bool on) {
+  if (on) {
+    SetTimer(watchWindow_, kPressBackTimerId, kPressBackWaitMs, nullptr);
+  } else {
+    KillTimer(watchWindow_, kPressBackTimerId);
   }
-  // Pressed once the batch has arrived, and only the keys the user still holds then: a key let
-  // go while the batch was on its way would otherwise stay down.
-  for (const uint16_t key : held) {
-    if (std::find(pressBackPending_.begin(), pressBackPending_.end(), key) ==
-        pressBackPending_.end()) {
-      pressBackPending_.push_back(key);
-    }
-  }
-  SetTimer(watchWindow_, kPressBackTimerId, kPressBackWaitMs, nullptr);
-}
-
-void Win32System::pressBackNow() {
-  KillTimer(watchWindow_, kPressBackTimerId);
-  std::vector<uint16_t> keys;
-  for (const uint16_t key : pressBackPending_) {
-    if (watch_->held(key)) keys.push_back(key);
-  }
-  pressBackPending_.clear();
-  if (!keys.empty()) injectKeys(engine::pressBackEvents(keys));
-}
-
-void Win32System::pressBackOverdue() {
-  if (watch_) pressBackNow();
 }
 
 bool Win32System::watchKeyboard(HWND window) {
@@ -230,24 +260,21 @@ bool Win32System::watchKeyboard(HWND window) {
   keyboard.hwndTarget = window;
   if (!RegisterRawInputDevices(&keyboard, 1, sizeof(keyboard))) return false;
   watchWindow_ = window;
-  watch_.emplace();
+  watchKeys();
   return true;
 }
 
-Win32System::RawKey Win32System::onRawInput(HRAWINPUT input) {
+bool Win32System::onRawInput(HRAWINPUT input, uint32_t timeMs) {
   RAWINPUT data{};
   UINT size = sizeof(data);
-  if (!watch_ ||
+  if (!reportsHotkeyPresses() ||
       GetRawInputData(input, RID_INPUT, &data, &size, sizeof(RAWINPUTHEADER)) == UINT(-1) ||
       data.header.dwType != RIM_TYPEKEYBOARD || data.data.keyboard.VKey >= 0xFF) {
-    return {};
+    return false;
   }
   const RAWKEYBOARD& key = data.data.keyboard;
-  const engine::KeyWatch::Seen seen =
-      watch_->observe({sidedKey(key), (key.Flags & RI_KEY_BREAK) != 0,
-                       static_cast<uint32_t>(key.ExtraInformation)});
-  if (seen.batchArrived == batch_ && !pressBackPending_.empty()) pressBackNow();
-  return {seen.hotkeyPressed};
+  return observeKey({sidedKey(key), (key.Flags & RI_KEY_BREAK) != 0,
+                     static_cast<uint32_t>(key.ExtraInformation), timeMs});
 }
 
 uint16_t Win32System::asyncKeyState(int virtualKey) {

@@ -144,7 +144,8 @@ std::optional<platform::FileContent> FakeSystem::readFile(std::string_view name)
   const auto found = files.find(name);
   if (found == files.end()) return std::nullopt;
   if (readErrorAfter && *readErrorAfter < found->second.size()) {
-    return platform::FileContent{found->second.substr(0, *readErrorAfter), false};
+    return platform::FileContent{found->second.substr(0, *readErrorAfter),
+                                 messages::FileEnd::ReadError};
   }
   return platform::FileContent{found->second};
 }
@@ -162,15 +163,12 @@ platform::Delivery FakeSystem::sendKeys(std::span<const engine::KeyAction> actio
   return delivery;
 }
 
-std::size_t FakeSystem::injectKeys(std::span<const engine::KeyEvent> events) {
+std::size_t FakeSystem::injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) {
   const std::size_t taken = std::min(events.size(), acceptEvents.value_or(events.size()));
   injected.insert(injected.end(), events.begin(),
                   events.begin() + static_cast<std::ptrdiff_t>(taken));
+  lastBatch = batch;
   return taken;
-}
-
-void FakeSystem::pressBack(std::span<const uint16_t> held) {
-  pressedBack.insert(pressedBack.end(), held.begin(), held.end());
 }
 
 namespace {
@@ -207,6 +205,10 @@ engine::LayoutLookup FakeSystem::keyLayout() {
 
 uint16_t FakeSystem::asyncKeyState(int virtualKey) {
   keyQueries.push_back(virtualKey);
+  if (virtualKey != engine::vk::F12) {
+    const bool down = std::find(keysDown.begin(), keysDown.end(), virtualKey) != keysDown.end();
+    return down ? 0x8000 : 0;
+  }
   if (keyStates.empty()) return 0;
   const uint16_t state = keyStates.front();
   keyStates.pop_front();

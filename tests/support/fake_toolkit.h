@@ -34,13 +34,7 @@ class Clock {
 
  private:
   friend class FakeTimer;
-  class FakeWindow;
 
-  // A control that takes the focus: disabled, it loses it, as a Windows control does.
-  struct Focusable {
-    FakeWindow* window = nullptr;
-    void disabled(platform::ControlBackend& self);
-  };
   struct Entry {
     FakeTimer* timer;
     uint64_t due;
@@ -216,10 +210,7 @@ class FakeSystem : public platform::System {
   platform::Delivery sendKeys(std::span<const engine::KeyAction> actions) override;
   engine::LayoutLookup keyLayout() override;
   platform::KeyTarget keyTarget() override { return target; }
-  engine::KeyboardState keyboardState() override { return keyboard; }
-  std::size_t injectKeys(std::span<const engine::KeyEvent> events) override;
-  void pressBack(std::span<const uint16_t> held) override;
-  bool reportsHotkeyPresses() override { return hotkeyPresses; }
+  std::string captionOf(std::uintptr_t) override { return caption; }
   uint16_t asyncKeyState(int virtualKey) override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               int windowStyle) override;
@@ -228,20 +219,22 @@ class FakeSystem : public platform::System {
   engine::LayoutLookup layout;
   // Every batch of keystrokes delivered, in order.
   std::vector<std::vector<engine::KeyAction>> sent;
-  // The window in front.
-  platform::KeyTarget target{"聊天窗口", true};
-  engine::KeyboardState keyboard;
+  // The window in front, and its caption.
+  platform::KeyTarget target;
+  std::string caption = "聊天窗口";
   // How many events of each batch the system takes; all when not set.
   std::optional<std::size_t> acceptEvents;
-  // The events the system took, in order, and the modifiers it was asked to press back.
+  // The events the system took, in order, and the number of the last batch.
   std::vector<engine::KeyEvent> injected;
-  std::vector<uint16_t> pressedBack;
-  // The system reports F12 presses: the watcher does not poll.
-  bool hotkeyPresses = false;
-  // Answers for asyncKeyState, one per query; 0 once they run out.
+  uint16_t lastBatch = 0;
+  // Whether pressBackOverdue is due.
+  bool pressBackScheduled = false;
+  // Answers for asyncKeyState(F12), one per query; 0 once they run out.
   std::deque<uint16_t> keyStates;
   // Queried key codes.
   std::vector<int> keyQueries;
+  // The other keys the system's key state says are down.
+  std::vector<uint16_t> keysDown;
   struct Launch {
     platform::Folder folder;
     std::string program;
@@ -260,6 +253,10 @@ class FakeSystem : public platform::System {
   std::function<std::string(std::string_view)> ansi;
   // Names of files read, in order.
   std::vector<std::string> reads;
+
+ protected:
+  std::size_t injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) override;
+  void schedulePressBack(bool on) override { pressBackScheduled = on; }
 };
 
 // Every backend of the main window, in memory.

@@ -213,14 +213,16 @@ TEST_F(EngineTest, PowerOffRunsBothCommandsFromTheSystemFoldersWhenTheBudgetRuns
   EXPECT_EQ(launches[0].program, "shutdown.exe");
 }
 
-// Keys that cannot reach the window in front end the run like 停止: nothing more is typed, the
-// item stays next, the tick is not charged, the computer is not powered off, and one box says
-// which window and what to do. Every key the part that went pressed is let go again.
+// Keys that cannot reach a chat end the run like 停止: nothing more is typed, the item stays
+// next, the tick is not charged, the computer is not powered off, and one box says which window
+// (or that no chat was in front) and what to do. Every key the part that went pressed is let go
+// again.
 class RefusedKeys : public EngineTest {
  protected:
   void secondTickRefused(const platform::KeyTarget& target, std::optional<std::size_t> accepted,
-                         const char* advice) {
+                         std::initializer_list<const char*> says) {
     auto& sys = tk.fakeSystem();
+    sys.caption = "微信";
     start("a,^b,c");
     setDuration("1");
     check(Control::chkCut).click();
@@ -239,8 +241,7 @@ class RefusedKeys : public EngineTest {
     EXPECT_TRUE(sys.launches.empty());
     ASSERT_EQ(window().messages().size(), 1u);
     const std::string& box = window().messages()[0];
-    EXPECT_NE(box.find("窗口“微信”"), std::string::npos) << box;
-    EXPECT_NE(box.find(advice), std::string::npos) << box;
+    for (const char* part : says) EXPECT_NE(box.find(part), std::string::npos) << part;
     EXPECT_NE(box.find("也不会自动关机"), std::string::npos) << box;
     std::vector<uint16_t> down;
     for (const engine::KeyEvent& e : sys.injected) {
@@ -252,17 +253,27 @@ class RefusedKeys : public EngineTest {
 };
 
 TEST_F(RefusedKeys, AWindowRunningAsAdministratorGetsNothing) {
-  secondTickRefused({"微信", false}, std::nullopt, "以管理员身份运行 Vorelo");
+  secondTickRefused({.higherLevel = true}, std::nullopt,
+                    {"窗口“微信”", "请先退出这个 Vorelo，再以管理员身份运行 Vorelo"});
   EXPECT_TRUE(tk.fakeSystem().injected.empty());
 }
 
+// A window whose level cannot be read is typed into; the system's refusal then stops the run.
 TEST_F(RefusedKeys, ASystemThatTakesNothing) {
-  secondTickRefused({"微信", true}, 0, "解锁屏幕");
+  secondTickRefused({}, 0, {"窗口“微信”", "解锁屏幕", "以管理员身份运行"});
 }
 
 TEST_F(RefusedKeys, ASystemThatTakesPartOfTheBatch) {
-  secondTickRefused({"微信", true}, 2, "解锁屏幕");
+  secondTickRefused({}, 2, {"解锁屏幕"});
   EXPECT_EQ(tk.fakeSystem().injected.size(), 4u) << "Ctrl and B went down and were let go";
+}
+
+// The desktop, the taskbar, Start, a minimised chat: keys typed there select and open icons or
+// search, so nothing is typed at all.
+TEST_F(RefusedKeys, NoChatInFront) {
+  secondTickRefused({.chat = false}, std::nullopt,
+                    {"没有可以接收消息的聊天窗口", "点一下它的输入框"});
+  EXPECT_TRUE(tk.fakeSystem().injected.empty());
 }
 
 // 开始 reads every message the run can type: a bad one is named by its place in the list and
@@ -294,19 +305,33 @@ TEST_F(EngineTest, AMalformedOrOverlongMessageStopsBeginAndSaysWhich) {
 // The last item is checked too. The box quotes at most 200 characters of a message, in lines
 // a box can hold.
 TEST_F(EngineTest, TheCheckReadsTheLastItemAndTheBoxStaysNarrow) {
-  start("good," + std::string(300, 'x') + "{bad}");
+  std::string lines;
+  for (int i = 1; i <= 40; ++i) lines += "line" + std::to_string(i) + "\r\n";
+  start("good," + std::string(300, 'x') + "{bad},\"" + lines + "{worse}\"");
   begin();
   EXPECT_TRUE(idle());
   ASSERT_EQ(window().messages().size(), 1u);
   const std::string& box = window().messages()[0];
   EXPECT_NE(box.find("第 2 条消息"), std::string::npos);
-  EXPECT_EQ(std::count(box.begin(), box.end(), 'x'), 200);
+  EXPECT_NE(box.find("xxx{bad}"), std::string::npos) << "the part around the fault is quoted";
+  EXPECT_LT(std::count(box.begin(), box.end(), 'x'), 200);
   std::size_t widest = 0;
   for (std::size_t at = 0, end; at < box.size(); at = end + 1) {
     end = std::min(box.find('\n', at), box.size());
     if (box.compare(at, 1, "x") == 0) widest = std::max(widest, end - at);
   }
   EXPECT_LE(widest, 60u);
+
+  // A fault on the 41st line of a message: the box shows that line, not the first 35.
+  screen(Control::comContent).pick(1);
+  button(Control::cmdDel).click();
+  begin();
+  ASSERT_EQ(window().messages().size(), 2u);
+  const std::string& tall = window().messages()[1];
+  EXPECT_NE(tall.find("第 2 条消息"), std::string::npos) << tall;
+  EXPECT_NE(tall.find("line40\n{worse}"), std::string::npos) << tall;
+  EXPECT_NE(tall.find("第 41 行"), std::string::npos) << tall;
+  EXPECT_EQ(tall.find("line1\n"), std::string::npos) << tall;
 }
 
 // The tick keeps its own check: a character the focused window's layout had at 开始 but lacks
@@ -314,6 +339,7 @@ TEST_F(EngineTest, TheCheckReadsTheLastItemAndTheBoxStaysNarrow) {
 TEST_F(EngineTest, TheTickStopsOnAMessageItCannotType) {
   start("good,%满");
   tk.fakeSystem().layout = [](char32_t) { return engine::LayoutKey{'M', 0}; };
+  check(Control::chkCut).click();
   begin();
   tk.fakeSystem().layout = [](char32_t ch) {
     return ch < 0x80 ? std::optional(engine::LayoutKey{'M', 0}) : std::nullopt;
@@ -324,7 +350,8 @@ TEST_F(EngineTest, TheTickStopsOnAMessageItCannotType) {
   EXPECT_TRUE(idle());
   EXPECT_EQ(window().state(), platform::WindowState::Normal);
   ASSERT_EQ(window().messages().size(), 1u);
-  EXPECT_NE(window().messages()[0].find("第 2 条消息无法发送，已停止发送"), std::string::npos);
+  EXPECT_NE(window().messages()[0].find("第 2 条消息无法发送，已停止发送，也不会自动关机"),
+            std::string::npos);
   EXPECT_NE(window().messages()[0].find("{%}"), std::string::npos);
   EXPECT_EQ(w->CycleIndex, 1);
   EXPECT_EQ(w->RemainingMs, 900000 - 11000) << "the refused tick is not charged";
@@ -541,6 +568,16 @@ TEST(KeyEvents, LettersUnderShiftAreTypedAsCapitals) {
   EXPECT_EQ(
       plan("^+s"),
       (std::vector<E>{{0x11}, {0x10}, {'S'}, {'S', 0, true}, {0x10, 0, true}, {0x11, 0, true}}));
+  // Every letter with a capital, whatever the layout has: also one it lacks (é on a US layout).
+  EXPECT_EQ(plan("+(дéД)"), plan("ДÉД"));
+  EXPECT_TRUE(engine::readMessage("+é", usLayout).ok());
+  // Other characters under Shift go as Shift and their key; without one the message is refused.
+  const auto german = [](char32_t ch) {
+    return ch == U'ß' ? std::optional(engine::LayoutKey{0xDB, 0}) : std::nullopt;
+  };
+  EXPECT_EQ(engine::planKeyEvents(engine::parseKeyString("+ß").actions, german),
+            (std::vector<E>{{0x10}, {0xDB}, {0xDB, 0, true}, {0x10, 0, true}}));
+  EXPECT_FALSE(engine::readMessage("+1", german).ok());
 }
 
 // The keys the user holds are those the watch saw go down and not up, Vorelo's own events left
@@ -563,7 +600,41 @@ TEST(KeyWatch, FollowsTheUserAndTellsVoreloItsOwnKeysArrived) {
   EXPECT_TRUE(watch.observe({vk::F12, false}).hotkeyPressed);
   EXPECT_FALSE(watch.observe({vk::F12, false}).hotkeyPressed);
   watch.observe({vk::F12, true});
-  EXPECT_TRUE(watch.observe({vk::F12, false}).hotkeyPressed);
+  EXPECT_TRUE(watch.observe({vk::F12, false, 0, 1000}).hotkeyPressed);
+  // Its release was never reported (the lock screen was up): repeats come close together, the
+  // next press much later.
+  EXPECT_FALSE(watch.observe({vk::F12, false, 0, 1500}).hotkeyPressed);
+  EXPECT_TRUE(watch.observe({vk::F12, false, 0, 4000}).hotkeyPressed);
+  // Keys the system says are up are forgotten.
+  watch.forgetReleased([](uint16_t key) { return key != vk::F12; });
+  EXPECT_FALSE(watch.held(vk::F12));
+  EXPECT_TRUE(watch.held(vk::LShift));
+}
+
+// A modifier the watch saw go down and the system says is up was let go out of sight (on the
+// lock screen, in a window run as administrator, or by another program's keys): it is neither
+// let go for a message nor pressed back after it. One still held is let go and pressed back once
+// the batch has arrived.
+TEST_F(EngineTest, AModifierLetGoOutOfSightIsNeitherLetGoNorPressedBack) {
+  namespace vk = engine::vk;
+  auto& sys = tk.fakeSystem();
+  sys.watchKeys();
+  start("a");
+  begin();
+  sys.observeKey({vk::LControl, false});
+  sys.observeKey({vk::LShift, false});
+  sys.keysDown = {vk::LShift};
+  advance(11000);
+  ASSERT_FALSE(sys.injected.empty());
+  EXPECT_EQ(sys.injected.front(), (engine::KeyEvent{vk::LShift, 0, true}));
+  const auto pressed = [&](uint16_t key) {
+    return std::count(sys.injected.begin(), sys.injected.end(), engine::KeyEvent{key});
+  };
+  EXPECT_EQ(pressed(vk::LShift), 0) << "not before the batch has arrived";
+  sys.observeKey({vk::Return, true, engine::ownKeyMark(sys.lastBatch, true)});
+  EXPECT_EQ(pressed(vk::LShift), 1);
+  for (const engine::KeyEvent& e : sys.injected) EXPECT_NE(e.vk, vk::LControl);
+  EXPECT_FALSE(sys.pressBackScheduled);
 }
 
 }  // namespace

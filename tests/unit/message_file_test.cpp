@@ -123,6 +123,20 @@ TEST(DecodeMessageFile, AnsiFallback) {
   EXPECT_EQ(read(bytes({'a', 0, 'b', ',', 0, 'c'})), (Items{"ab", "c"}));
 }
 
+// A file cut inside a UTF-8 character (at the size limit or by a read error) is still UTF-8: the
+// piece of a character at the cut is dropped, it does not send the text to the code page.
+TEST(DecodeMessageFile, ACutInsideACharacterKeepsUtf8) {
+  FakeAnsi ansi;
+  const std::string file = u8(u8"你好,世界");
+  const std::string cut = file.substr(0, file.size() - 1);
+  EXPECT_EQ(readMessageFile(cut, std::ref(ansi), FileEnd::Limit),
+            (Items{u8(u8"你好"), u8(u8"世")}));
+  EXPECT_EQ(readMessageFile(cut, std::ref(ansi), FileEnd::ReadError), Items{u8(u8"你好")});
+  EXPECT_EQ(readMessageFile("\xEF\xBB\xBF" + cut, std::ref(ansi), FileEnd::Limit),
+            (Items{u8(u8"你好"), u8(u8"世")}));
+  EXPECT_EQ(ansi.calls, 0);
+}
+
 TEST(Utf, ConversionsReplaceBrokenInput) {
   const std::string text = u8(u8"a你😀");
   EXPECT_EQ(utf::utf8ToUtf16(text), u"a你😀");
