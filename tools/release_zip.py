@@ -7,12 +7,13 @@
 pack writes vorelo-<version>-win64.zip and SHA256SUMS. The zip is reproducible: a fixed
 order, one fixed time for every entry (SOURCE_DATE_EPOCH, else 2026-01-01), fixed
 attributes. Names are stored in the code page of Chinese Windows (GBK), which Explorer reads
-them in, with the UTF-8 name in an Info-ZIP Unicode Path field for other tools. The guide is
-written as UTF-8 with a BOM and CR LF line ends, so Notepad shows it on any Windows.
+them in, with the UTF-8 name in an Info-ZIP Unicode Path field for other tools. The texts (the
+guide, Msg.txt and LICENSE) are written as UTF-8 with a BOM and CR LF line ends, so Notepad shows
+them on any Windows.
 
-check verifies what a user downloads: exactly the four files, the guide and Msg.txt UTF-8
-with a BOM and CR LF, SHA256SUMS matching, and one version in the zip's name, the exe's
-version resource and the exe's status bar text.
+check verifies what a user downloads: exactly the four files, the three texts UTF-8 with a BOM
+and CR LF, the exe terminal-server aware, SHA256SUMS matching, and one version in the zip's
+name, the exe's version resource and the exe's status bar text.
 """
 import hashlib
 import os
@@ -99,13 +100,25 @@ def resource_string(exe, key):
     return found.group(1).decode("utf-16-le") if found else None
 
 
+def terminal_server_aware(exe):
+    """The PE header says the program knows Remote Desktop servers: Windows then gives it the
+    real Windows folder, where the power-off programs are."""
+    if len(exe) < 0x40:
+        return False
+    header = struct.unpack_from("<I", exe, 0x3C)[0]
+    if exe[header:header + 4] != b"PE\0\0":
+        return False
+    characteristics = struct.unpack_from("<H", exe, header + 24 + 70)[0]
+    return bool(characteristics & 0x8000)
+
+
 def pack(out_dir, version, exe, messages, guide, license_file):
     epoch = int(os.environ.get("SOURCE_DATE_EPOCH", "1767225600"))  # 2026-01-01
     entries = [
         ("vorelo.exe", open(exe, "rb").read()),
         ("Msg.txt", crlf_with_bom(open(messages, "rb").read())),
         (GUIDE_NAME, crlf_with_bom(open(guide, "rb").read())),
-        ("LICENSE", open(license_file, "rb").read()),
+        ("LICENSE", crlf_with_bom(open(license_file, "rb").read())),
     ]
     zip_name = f"vorelo-{version}-win64.zip"
     zip_path = os.path.join(out_dir, zip_name)
@@ -123,7 +136,7 @@ def check(zip_path, sums_path):
     if names != NAMES:
         problems.append(f"the zip holds {names}, not {NAMES}")
     files = dict(entries)
-    for name in ("Msg.txt", GUIDE_NAME):
+    for name in ("Msg.txt", GUIDE_NAME, "LICENSE"):
         text = files.get(name, b"")
         if not text.startswith(BOM):
             problems.append(f"{name} has no UTF-8 BOM")
@@ -140,6 +153,8 @@ def check(zip_path, sums_path):
     for key in ("FileVersion", "ProductVersion"):
         if resource_string(exe, key) != version:
             problems.append(f"{key} in the exe is {resource_string(exe, key)}, the zip says {version}")
+    if not terminal_server_aware(exe):
+        problems.append("the exe is not linked as terminal-server aware")
     if ("版本 " + str(version)).encode("utf-8") not in exe:
         problems.append(f"the exe's status bar text does not say 版本 {version}")
     digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <limits>
 #include <string>
-#include <system_error>
 
 namespace vorelo::settings {
 namespace {
@@ -104,20 +104,15 @@ double composeDecimal(std::string& digits, std::int64_t exp10, bool droppedNonZe
   if (magnitude > kMaxMagnitude) return std::numeric_limits<double>::infinity();
   if (magnitude < kMinMagnitude) return 0.0;
 
-  // Hand a canonical "<digits>e<exp>" to from_chars, which neither looks at
-  // the locale nor rounds more than once.
+  // Hand a canonical "<digits>e<exp>" to strtod: without a decimal point the locale plays no
+  // part, it rounds once, and what lies out of range comes back as infinity or as a number at or
+  // near 0.
   std::array<char, kMaxDigits + 32> buffer{};
   char* end = buffer.data();
   for (char d : digits) *end++ = d;
   *end++ = 'e';
-  end = std::to_chars(end, buffer.data() + buffer.size(), exp10).ptr;
-
-  double value = 0.0;
-  const auto result = std::from_chars(buffer.data(), end, value);
-  if (result.ec == std::errc::result_out_of_range) {
-    return magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-  }
-  return result.ec == std::errc{} ? value : 0.0;
+  *std::to_chars(end, buffer.data() + buffer.size() - 1, exp10).ptr = '\0';
+  return std::strtod(buffer.data(), nullptr);
 }
 
 Reading readDecimal(Cursor& in, Mode mode) {

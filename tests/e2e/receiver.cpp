@@ -9,8 +9,10 @@
 // Times are QueryPerformanceCounter in milliseconds, the same clock in every process, so a
 // test can compare them with the moment it clicked a button.
 //
-// receiver.exe <log file> [caption]
-// The window takes the focus when it receives WM_APP (a test asks for it).
+// receiver.exe <log file> [caption [window class]]
+// The window takes the focus when it receives WM_APP (a test asks for it), and reads no
+// messages for wParam milliseconds when it receives WM_APP + 1, like a chat that is busy. Given a
+// class (one of the shell's, say), it registers its window under that name.
 #include <windows.h>
 
 #include <cstdio>
@@ -87,6 +89,9 @@ LRESULT CALLBACK receiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       SetForegroundWindow(hwnd);
       SetFocus(hwnd);
       return 0;
+    case WM_APP + 1:
+      Sleep(static_cast<DWORD>(wParam));
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -104,6 +109,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   logFile = _wfopen(argv[1], L"w");
   if (logFile == nullptr) return 3;
   const std::wstring caption = argc > 2 ? argv[2] : L"Vorelo Receiver";
+  const std::wstring className = argc > 3 ? argv[3] : L"VoreloReceiver";
   QueryPerformanceFrequency(&frequency);
 
   WNDCLASSEXW wc{};
@@ -112,7 +118,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-  wc.lpszClassName = L"VoreloReceiver";
+  wc.lpszClassName = className.c_str();
   RegisterClassExW(&wc);
   HWND hwnd = CreateWindowExW(0, wc.lpszClassName, caption.c_str(), WS_OVERLAPPEDWINDOW, 40, 40,
                               400, 300, nullptr, nullptr, instance, nullptr);

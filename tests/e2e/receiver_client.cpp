@@ -29,10 +29,11 @@ bool isTextChar(const KeyMessage& m) {
   return m.kind == "CH" && m.code != 0x0D && m.code != 0x0A;
 }
 
-Receiver::Receiver(const std::string& exe)
+Receiver::Receiver(const std::string& exe, const std::string& windowClass)
     : logPath_(uniqueTempPath("vorelo-receiver-") + ".log"),
       caption_("Vorelo Receiver " + std::to_string(GetTickCount64())),
-      process_(exe, "\"" + logPath_ + "\" \"" + caption_ + "\"") {
+      process_(exe, "\"" + logPath_ + "\" \"" + caption_ + "\"" +
+                        (windowClass.empty() ? "" : " " + windowClass)) {
   window_ = waitUntilShown(process_, {}, Millis{15000}).window;
   activate();
 }
@@ -49,6 +50,10 @@ bool Receiver::active() const {
 bool Receiver::activate() {
   PostMessageW(window_, WM_APP, 0, 0);
   return waitFor([&] { return active(); });
+}
+
+void Receiver::freeze(DWORD ms) {
+  PostMessageW(window_, WM_APP + 1, ms, 0);
 }
 
 const std::vector<KeyMessage>& Receiver::messages() const {

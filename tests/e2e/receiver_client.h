@@ -31,8 +31,9 @@ bool isTextChar(const KeyMessage& m);
 
 class Receiver {
  public:
-  // Starts `exe` (Windows or Unix path) and waits until its window is up and active.
-  explicit Receiver(const std::string& exe);
+  // Starts `exe` (Windows or Unix path) and waits until its window is up and active. With a
+  // class name, the window is registered under it.
+  explicit Receiver(const std::string& exe, const std::string& windowClass = {});
   ~Receiver();
   Receiver(const Receiver&) = delete;
   Receiver& operator=(const Receiver&) = delete;
@@ -42,6 +43,8 @@ class Receiver {
   const std::string& logPath() const { return logPath_; }
   // Asks the receiver to take the focus and waits until it has it.
   bool activate();
+  // The receiver reads no messages for `ms`, from a moment after this call.
+  void freeze(DWORD ms);
   bool active() const;
 
   // Every key message logged so far. Only what was added since the last call is read, so

@@ -1,0 +1,127 @@
+// What a desktop does around a run: the chat minimised or busy, the shell in front, a key another
+// program left down. The real vorelo.exe types into a receiver window that records every key
+// message it gets.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "e2e/driver.h"
+#include "e2e/receiver_client.h"
+#include "e2e/unix_tools.h"
+
+namespace vorelo::e2e {
+namespace {
+
+using app::Control;
+
+class DesktopE2E : public ::testing::Test {
+ protected:
+  // The receiver comes first and Vorelo second, so minimising Vorelo hands the focus back to it.
+  void SetUp() override {
+    receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"));
+    app = std::make_unique<App>(programUnderTest(), std::string("m"));
+    app->retypeCombo(Control::comInterval, "1");
+  }
+  bool waitForSubmits(std::size_t n) {
+    return waitFor([&] { return receiver->submitTimes().size() >= n; }, Millis{15000});
+  }
+  bool idle() { return !app->iconic() && app->enabled(Control::cmdBegin); }
+  // The text of the box Vorelo shows, once it shows one.
+  std::optional<std::string> box() {
+    std::optional<std::string> text;
+    waitFor([&] {
+      for (HWND w : app->otherWindows()) text = messageBoxText(w);
+      return text.has_value();
+    });
+    return text;
+  }
+  // No chat in front: the run has stopped as 停止 does, and one box says so.
+  void expectStoppedWithoutAChat() {
+    const std::optional<std::string> text = box();
+    ASSERT_TRUE(text.has_value()) << "no box; received " << receiver->typed();
+    EXPECT_NE(text->find("没有可以接收消息的聊天窗口"), std::string::npos) << *text;
+    EXPECT_TRUE(idle());
+    for (HWND w : app->otherWindows()) clickDialogButton(w, IDOK);
+  }
+
+  std::unique_ptr<Receiver> receiver;
+  std::unique_ptr<App> app;
+};
+
+// A Ctrl another program pressed through SendInput reaches Vorelo's key watch as the user's, and
+// Wine lets it go, unreported, when the active window changes. It is not pressed back after the
+// messages: a key the user types between two of them arrives as itself.
+TEST_F(DesktopE2E, AKeyLetGoOutOfSightIsNotPressedBack) {
+  INPUT ctrl{};
+  ctrl.type = INPUT_KEYBOARD;
+  ctrl.ki.wVk = VK_LCONTROL;
+  ASSERT_EQ(SendInput(1, &ctrl, sizeof(ctrl)), 1u);
+  ASSERT_TRUE(waitFor([] { return (GetAsyncKeyState(VK_LCONTROL) & 0x8000) != 0; }));
+  beginSending(*app, *receiver);
+  const bool letGo = waitFor([] { return (GetAsyncKeyState(VK_LCONTROL) & 0x8000) == 0; });
+  ctrl.ki.dwFlags = KEYEVENTF_KEYUP;
+  if (!letGo) SendInput(1, &ctrl, sizeof(ctrl));
+  ASSERT_TRUE(letGo) << "Wine no longer lets the key go when the active window changes";
+  // Ctrl pressed back after a message would be let go again before the next one: the chat would
+  // see it go up and down.
+  ASSERT_TRUE(waitForSubmits(3));
+  ASSERT_TRUE(xdotool("key z"));
+  const bool typed = waitFor([&] { return receiver->typed().find('z') != std::string::npos; });
+  app->clickButton(Control::cmdStop);
+  ASSERT_TRUE(typed) << receiver->typed();
+  for (const KeyMessage& m : receiver->messages()) {
+    EXPECT_FALSE(m.ctrl) << m.kind << " " << std::hex << m.code;
+    EXPECT_NE(m.code, static_cast<unsigned>(VK_CONTROL)) << m.kind;
+  }
+}
+
+// Vorelo never waits on another program: with the chat busy for seconds, 停止 works at once.
+TEST_F(DesktopE2E, StopWorksWhileTheChatReadsNoMessages) {
+  beginSending(*app, *receiver);
+  ASSERT_TRUE(waitForSubmits(1));
+  constexpr DWORD kBusyMs = 8000;
+  receiver->freeze(kBusyMs);
+  const double frozen = nowMs();
+  Sleep(2500);  // two ticks type into the busy chat
+  app->clickButton(Control::cmdStop);
+  EXPECT_TRUE(waitFor([&] { return idle(); }, Millis{2000}));
+  EXPECT_LT(nowMs() - frozen, kBusyMs - 1000.0) << "stopped only once the chat was back";
+  // What was typed meanwhile arrives once the chat reads its messages again.
+  EXPECT_TRUE(waitForSubmits(3)) << receiver->typed();
+}
+
+// The minimised chat leaves no chat in front: nothing more is typed and the run stops with its
+// box, before its time is up (so the computer is not powered off).
+TEST_F(DesktopE2E, TheChatMinimisedDuringARunStopsIt) {
+  app->clickButton(Control::chkCut);
+  beginSending(*app, *receiver);
+  ASSERT_TRUE(waitForSubmits(1));
+  PostMessageW(receiver->window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(waitFor([&] { return IsIconic(receiver->window()) != FALSE; }));
+  const std::size_t arrived = receiver->submitTimes().size();
+  expectStoppedWithoutAChat();
+  EXPECT_LE(receiver->submitTimes().size(), arrived + 1) << "at most a tick already on its way";
+}
+
+// A window of the shell in front (under Wine a window of the shell's class stands in for it):
+// keys typed there would select and open icons. Nothing arrives there.
+class ShellInFront : public DesktopE2E, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ShellInFront, StopsTheRunAndTypesNothingThere) {
+  beginSending(*app, *receiver);
+  ASSERT_TRUE(waitForSubmits(1));
+  Receiver shell(siblingProgram("receiver.exe"), GetParam());
+  ASSERT_TRUE(shell.active());
+  expectStoppedWithoutAChat();
+  EXPECT_TRUE(shell.messages().empty()) << shell.typed();
+}
+
+INSTANTIATE_TEST_SUITE_P(Classes, ShellInFront, ::testing::Values("Progman", "Shell_TrayWnd"),
+                         [](const auto& info) { return std::string(info.param); });
+
+}  // namespace
+}  // namespace vorelo::e2e
