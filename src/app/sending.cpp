@@ -106,9 +106,10 @@ std::string undeliveredText(const platform::Delivery& delivery, bool powerOffWan
       "运行”），然后重新开始发送。";
   switch (delivery.outcome) {
     case Outcome::NoChat:
-      return "前台没有可以接收消息的聊天窗口（桌面、任务栏或开始菜单在前台，或者聊天窗口已最小化或"
-             "关闭），什么也没有输入" +
-             stoppedText(powerOffWanted) + "请打开聊天窗口，点一下它的输入框，然后重新开始发送。";
+      return "前台没有可以接收消息的聊天窗口（桌面、任务栏或开始菜单在前台，聊天窗口已最小化或"
+             "关闭，或者屏幕已锁定），什么也没有输入" +
+             stoppedText(powerOffWanted) +
+             "请打开聊天窗口，点一下它的输入框（屏幕锁定了就先解锁），然后重新开始发送。";
     case Outcome::Blocked:
       return window + "以管理员身份运行，Vorelo 的按键无法送达" + stoppedText(powerOffWanted) +
              std::string(kAsAdministrator);

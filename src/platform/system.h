@@ -90,9 +90,6 @@ class System {
   bool observeKey(const engine::ObservedKey& key);
   // The held modifiers waiting for a batch to arrive are pressed now: the batch is late.
   void pressBackOverdue();
-  // The modifiers the user holds: those the watch saw go down and not up, and the system's key
-  // state says are down as well.
-  engine::KeyboardState keyboardState();
 
   // GetAsyncKeyState: bit 15 set while the key is down, bit 0 when it was pressed since the
   // previous query.
@@ -115,6 +112,9 @@ class System {
   virtual void schedulePressBack(bool on) = 0;
 
  private:
+  // The modifiers the user holds: those the watch saw go down and not up, and the system's key
+  // state says are down as well.
+  engine::KeyboardState keyboardState();
   std::size_t inject(std::span<const engine::KeyEvent> events);
   void pressBack(std::span<const uint16_t> held);
   void pressBackNow();
