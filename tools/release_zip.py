@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Packs and checks Vorelo's release zip.
 
-  release_zip.py pack <out dir> <version> <vorelo.exe> <Msg.txt> <guide> <LICENSE>
+  release_zip.py pack <out dir> <version> <vorelo.exe> <Msg.txt> <guide> <LICENSE> <kit files>
   release_zip.py check <zip> <SHA256SUMS>
+  release_zip.py check-kit <kit zip> <SHA256SUMS>
 
 pack writes vorelo-<version>-win64.zip and SHA256SUMS. The zip is reproducible: a fixed
 order, one fixed time for every entry (SOURCE_DATE_EPOCH, else 2026-01-01), fixed
@@ -10,6 +11,10 @@ attributes. Names are stored in the code page of Chinese Windows (GBK), which Ex
 them in, with the UTF-8 name in an Info-ZIP Unicode Path field for other tools. The texts (the
 guide, Msg.txt and LICENSE) are written as UTF-8 with a BOM and CR LF line ends, so Notepad shows
 them on any Windows.
+
+pack also writes vorelo-tests-<version>-win64.zip, the test kit: vorelo.exe and the files listed
+one per line in <kit files> (the test programs, what they start, the runner, run-tests.cmd with
+CR LF line ends). SHA256SUMS lists both zips.
 
 check verifies what a user downloads: exactly the four files, the three texts UTF-8 with a BOM
 and CR LF, the exe terminal-server aware, SHA256SUMS matching, and one version in the zip's
@@ -25,6 +30,8 @@ import zlib
 
 GUIDE_NAME = "使用说明.txt"
 NAMES = ["vorelo.exe", "Msg.txt", GUIDE_NAME, "LICENSE"]
+KIT_REQUIRED = ["run-tests.cmd", "kit_runner.exe", "vorelo.exe", "receiver.exe", "fake_poweroff.exe",
+                "unit_tests.exe", "contract_win32.exe"]
 BOM = b"\xef\xbb\xbf"
 
 
@@ -34,9 +41,13 @@ def dos_time(epoch):
             ((t.tm_year - 1980) << 9) | (t.tm_mon << 5) | t.tm_mday)
 
 
-def crlf_with_bom(text_bytes):
+def crlf(text_bytes):
     text = text_bytes.decode("utf-8-sig").replace("\r\n", "\n").replace("\r", "\n")
-    return BOM + text.replace("\n", "\r\n").encode("utf-8")
+    return text.replace("\n", "\r\n").encode("utf-8")
+
+
+def crlf_with_bom(text_bytes):
+    return BOM + crlf(text_bytes)
 
 
 def write_zip(path, entries, epoch):
@@ -112,7 +123,7 @@ def terminal_server_aware(exe):
     return bool(characteristics & 0x8000)
 
 
-def pack(out_dir, version, exe, messages, guide, license_file):
+def pack(out_dir, version, exe, messages, guide, license_file, kit_list):
     epoch = int(os.environ.get("SOURCE_DATE_EPOCH", "1767225600"))  # 2026-01-01
     entries = [
         ("vorelo.exe", open(exe, "rb").read()),
@@ -120,13 +131,22 @@ def pack(out_dir, version, exe, messages, guide, license_file):
         (GUIDE_NAME, crlf_with_bom(open(guide, "rb").read())),
         ("LICENSE", crlf_with_bom(open(license_file, "rb").read())),
     ]
-    zip_name = f"vorelo-{version}-win64.zip"
-    zip_path = os.path.join(out_dir, zip_name)
-    write_zip(zip_path, entries, epoch)
-    digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
+    kit = [("vorelo.exe", open(exe, "rb").read())]
+    for path in open(kit_list).read().split():
+        name = os.path.basename(path)
+        data = open(path, "rb").read()
+        kit.append((name, crlf(data) if name.endswith(".cmd") else data))
+    kit.sort()
+    sums = []
+    for zip_name, zip_entries in ((f"vorelo-{version}-win64.zip", entries),
+                                  (f"vorelo-tests-{version}-win64.zip", kit)):
+        zip_path = os.path.join(out_dir, zip_name)
+        write_zip(zip_path, zip_entries, epoch)
+        digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
+        sums.append(f"{digest}  {zip_name}\n")
+        print(f"{zip_path}\n{digest}")
     with open(os.path.join(out_dir, "SHA256SUMS"), "w", newline="\n") as f:
-        f.write(f"{digest}  {zip_name}\n")
-    print(f"{zip_path}\n{digest}")
+        f.writelines(sums)
 
 
 def check(zip_path, sums_path):
@@ -158,7 +178,7 @@ def check(zip_path, sums_path):
     if ("版本 " + str(version)).encode("utf-8") not in exe:
         problems.append(f"the exe's status bar text does not say 版本 {version}")
     digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
-    if open(sums_path).read() != f"{digest}  {zip_name}\n":
+    if f"{digest}  {zip_name}\n" not in open(sums_path).read():
         problems.append("SHA256SUMS does not match the zip")
     for problem in problems:
         print("release check:", problem, file=sys.stderr)
@@ -167,10 +187,33 @@ def check(zip_path, sums_path):
     print(f"release check: {zip_name} holds {', '.join(names)}; version {version} everywhere")
 
 
+def check_kit(zip_path, sums_path):
+    problems = []
+    files = dict(read_zip(zip_path))
+    for name in KIT_REQUIRED:
+        if name not in files:
+            problems.append(f"the kit has no {name}")
+    if not any(n.startswith("e2e_") for n in files):
+        problems.append("the kit has no end-to-end test program")
+    script = files.get("run-tests.cmd", b"")
+    if script.startswith(BOM) or re.search(rb"(?<!\r)\n", script):
+        problems.append("run-tests.cmd is not plain CR LF text")
+    digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
+    if f"{digest}  {os.path.basename(zip_path)}\n" not in open(sums_path).read():
+        problems.append("SHA256SUMS does not list the kit")
+    for problem in problems:
+        print("release check:", problem, file=sys.stderr)
+    if problems:
+        sys.exit(1)
+    print(f"release check: {os.path.basename(zip_path)} holds {len(files)} files")
+
+
 if __name__ == "__main__":
-    if len(sys.argv) == 8 and sys.argv[1] == "pack":
+    if len(sys.argv) == 9 and sys.argv[1] == "pack":
         pack(*sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "check":
         check(*sys.argv[2:])
+    elif len(sys.argv) == 4 and sys.argv[1] == "check-kit":
+        check_kit(*sys.argv[2:])
     else:
         sys.exit(__doc__)

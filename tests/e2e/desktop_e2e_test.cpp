@@ -11,7 +11,7 @@
 
 #include "e2e/driver.h"
 #include "e2e/receiver_client.h"
-#include "e2e/unix_tools.h"
+#include "e2e/rig.h"
 
 namespace vorelo::e2e {
 namespace {
@@ -56,6 +56,10 @@ class DesktopE2E : public ::testing::Test {
 // Wine lets it go, unreported, when the active window changes. It is not pressed back after the
 // messages: a key the user types between two of them arrives as itself.
 TEST_F(DesktopE2E, AKeyLetGoOutOfSightIsNotPressedBack) {
+  if (!rig().underWine()) {
+    GTEST_SKIP() << "Windows keeps a key another program holds down; docs/windows-checks.md "
+                    "checks keys let go on the lock screen (steps 2 and 3)";
+  }
   INPUT ctrl{};
   ctrl.type = INPUT_KEYBOARD;
   ctrl.ki.wVk = VK_LCONTROL;
@@ -69,7 +73,7 @@ TEST_F(DesktopE2E, AKeyLetGoOutOfSightIsNotPressedBack) {
   // Ctrl pressed back after a message would be let go again before the next one: the chat would
   // see it go up and down.
   ASSERT_TRUE(waitForSubmits(3));
-  ASSERT_TRUE(xdotool("key z"));
+  ASSERT_TRUE(rig().type("z"));
   const bool typed = waitFor([&] { return receiver->typed().find('z') != std::string::npos; });
   app->clickButton(Control::cmdStop);
   ASSERT_TRUE(typed) << receiver->typed();
@@ -97,7 +101,8 @@ TEST_F(DesktopE2E, StopWorksWhileTheChatReadsNoMessages) {
 // The minimised chat leaves no chat in front: nothing more is typed and the run stops with its
 // box, before its time is up (so the computer is not powered off).
 TEST_F(DesktopE2E, TheChatMinimisedDuringARunStopsIt) {
-  app->clickButton(Control::chkCut);
+  // Ticked where the power-off programs are stand-ins: the run must stop before its time is up.
+  if (!powerOffCannotBeFaked()) app->clickButton(Control::chkCut);
   beginSending(*app, *receiver);
   ASSERT_TRUE(waitForSubmits(1));
   PostMessageW(receiver->window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);

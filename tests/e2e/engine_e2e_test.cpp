@@ -10,7 +10,7 @@
 
 #include "e2e/driver.h"
 #include "e2e/receiver_client.h"
-#include "e2e/unix_tools.h"
+#include "e2e/rig.h"
 
 namespace vorelo::e2e {
 namespace {
@@ -46,10 +46,7 @@ TEST_F(EngineE2E, CycleModeTypesTheListInOrderWithEnter) {
   // Brought to the front, the window has the focus where it was before the run: on 开始, where
   // Enter or Space starts again and deletes nothing. (For a moment after a stop it cannot be
   // activated, so that the keyboard stays in the chat.)
-  ASSERT_TRUE(waitFor([&] {
-    xdotool("search --name '^Vorelo$' windowactivate");
-    return GetForegroundWindow() == app->window();
-  }));
+  ASSERT_TRUE(waitFor([&] { return rig().activate(app->window()); }, Millis{15000}));
   EXPECT_TRUE(waitFor([&] { return app->focus() == Control::cmdBegin; }))
       << "focus on " << (app->focus() ? app::entry(*app->focus()).name : "nothing");
 }
@@ -111,14 +108,14 @@ TEST_F(EngineE2E, HeldShiftCtrlAndAltAreLetGoForTheMessageAndPutBack) {
       {"shift", VK_SHIFT}, {"ctrl", VK_CONTROL}, {"alt", VK_MENU}};
   std::size_t submits = 1;
   for (const auto& [name, vk] : keys) {
-    ASSERT_TRUE(xdotool(std::string("keydown ") + name));
+    ASSERT_TRUE(rig().keyDown(vk));
     // Shift stays held over two ticks: it must be seen held at the second one as well.
     submits += vk == VK_SHIFT ? 2 : 1;
     const bool typed = waitForSubmits(submits, Millis{5000});
     // Pressed again once the message has arrived, a moment after its Enter.
     const bool stillDown =
         waitFor([vk = vk] { return (GetAsyncKeyState(vk) & 0x8000) != 0; }, Millis{2000});
-    xdotool(std::string("keyup ") + name);
+    rig().keyUp(vk);
     ASSERT_TRUE(typed) << name;
     EXPECT_TRUE(stillDown) << name << " is down again after the message";
   }
@@ -133,12 +130,12 @@ TEST_F(EngineE2E, CapsLockChangesNothingAndNavigationKeysAreExtended) {
   launch(std::string("+a+(ab)c{LEFT}{DEL}"));
   begin();
   // Pressed in the chat, as a person would, before the first tick.
-  ASSERT_TRUE(xdotool("key Caps_Lock"));
+  ASSERT_TRUE(rig().tap(VK_CAPITAL));
   ASSERT_TRUE(waitFor([] { return (GetKeyState(VK_CAPITAL) & 1) != 0; }));
   const bool typed = waitForSubmits(1);
   stop();
   const bool capsStillOn = (GetKeyState(VK_CAPITAL) & 1) != 0;
-  xdotool("key Caps_Lock");
+  rig().tap(VK_CAPITAL);
   ASSERT_TRUE(typed);
   EXPECT_EQ(receiver->typed().substr(0, 11), "AABc[Enter]");
   EXPECT_TRUE(capsStillOn);
@@ -155,7 +152,7 @@ TEST_F(EngineE2E, RestoredDuringARunVoreloTypesNothingIntoItself) {
   launch(std::string("x"));
   begin();
   ASSERT_TRUE(waitForSubmits(1));
-  ASSERT_TRUE(xdotool("search --name '^Vorelo$' windowactivate --sync", 5000));
+  ASSERT_TRUE(rig().activate(app->window()));
   ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == app->window() && !app->iconic(); }));
   EXPECT_EQ(app->focus(), Control::cmdStop);
   const std::size_t before = receiver->submitTimes().size();
@@ -252,7 +249,7 @@ TEST_F(EngineE2E, MessagesComeOnePeriodApartStartingOnePeriodAfterBegin) {
 
 TEST_F(EngineE2E, WhileSendingTheWindowIsMinimisedGreenAndLocked) {
   launch(std::string("a"));
-  const Icon idle = windowManagerIcon("Vorelo");
+  const Icon idle = rig().icon(app->window());
   begin();
   EXPECT_TRUE(app->iconic());
   for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime,
@@ -265,7 +262,7 @@ TEST_F(EngineE2E, WhileSendingTheWindowIsMinimisedGreenAndLocked) {
   EXPECT_TRUE(app->enabled(Control::cmdExit));
   Icon sending;
   ASSERT_TRUE(waitFor([&] {
-    sending = windowManagerIcon("Vorelo");
+    sending = rig().icon(app->window());
     return sending.width > 0 && sending.argb != idle.argb;
   })) << "the window manager shows the sending icon";
   // The middle of the triangle is green, the middle of the square red-orange.
@@ -285,8 +282,20 @@ class CapsLockInAnEditor : public ::testing::TestWithParam<Editor> {};
 
 TEST_P(CapsLockInAnEditor, TheNotationWritesWhatItSays) {
   const Editor& editor = GetParam();
-  Process chat(systemFolder(true) + editor.program);
-  const HWND frame = waitUntilShown(chat).window;
+  const std::string program = systemFolder(true) + editor.program;
+  // Wine ships both editors. Windows 11 has dropped WordPad, and its notepad.exe hands over to
+  // the Store's Notepad, another program: there the editor is tried where it is at hand.
+  if (!rig().underWine() && GetFileAttributesW(widen(program).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << editor.name << " is not on this Windows";
+  }
+  Process chat(program);
+  HWND frame = nullptr;
+  try {
+    frame = waitUntilShown(chat, {}, Millis{rig().underWine() ? 30000 : 10000}).window;
+  } catch (const DriverError& error) {
+    if (rig().underWine()) throw;
+    GTEST_SKIP() << editor.name << " shows no window of its own on this Windows: " << error.what();
+  }
   HWND text = nullptr;
   EnumChildWindows(
       frame,
@@ -300,17 +309,16 @@ TEST_P(CapsLockInAnEditor, TheNotationWritesWhatItSays) {
       },
       reinterpret_cast<LPARAM>(&text));
   ASSERT_NE(text, nullptr) << "no text field in " << editor.name;
-  const std::string activate = "search --name '^" + windowText(frame) + "$' windowactivate --sync";
-  ASSERT_TRUE(xdotool(activate, 5000));
-  ASSERT_TRUE(xdotool("key Caps_Lock"));
+  ASSERT_TRUE(rig().activate(frame));
+  ASSERT_TRUE(rig().tap(VK_CAPITAL));
   App app(programUnderTest(), std::string("+a+(bc)Aa"));
   app.retypeCombo(Control::comInterval, "1");
   app.clickButton(Control::cmdBegin);
   ASSERT_TRUE(waitFor([&] { return app.iconic(); }));
-  ASSERT_TRUE(xdotool(activate, 5000));
+  ASSERT_TRUE(rig().activate(frame));
   const bool typed = waitFor([&] { return windowText(text).find('a') != std::string::npos; });
   app.clickButton(Control::cmdStop);
-  xdotool("key Caps_Lock");
+  rig().tap(VK_CAPITAL);
   ASSERT_TRUE(typed) << "nothing arrived in " << editor.name << ": " << windowText(text);
   EXPECT_EQ(windowText(text).substr(0, 5), "ABCAa");
 }

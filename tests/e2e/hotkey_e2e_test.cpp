@@ -13,7 +13,7 @@
 
 #include "e2e/driver.h"
 #include "e2e/receiver_client.h"
-#include "e2e/unix_tools.h"
+#include "e2e/rig.h"
 
 namespace vorelo::e2e {
 namespace {
@@ -25,18 +25,18 @@ constexpr std::string_view kEmptyListMessage = "对话列表中没有内容！";
 // have shown by then.
 constexpr Millis kQuietTime{1000};
 
-// Presses and holds F12 on the X server; lets it go when it goes out of scope, so a failed
+// Presses and holds F12 as the keyboard does; lets it go when it goes out of scope, so a failed
 // check cannot leave the key down for the tests that follow.
 class HeldF12 {
  public:
-  HeldF12() { down_ = xdotool("keydown F12"); }
+  HeldF12() { down_ = rig().keyDown(VK_F12); }
   ~HeldF12() { release(); }
   HeldF12(const HeldF12&) = delete;
   HeldF12& operator=(const HeldF12&) = delete;
 
   bool down() const { return down_; }
   void release() {
-    if (down_) xdotool("keyup F12");
+    if (down_) rig().keyUp(VK_F12);
     down_ = false;
   }
 
@@ -58,10 +58,10 @@ class HotkeyE2E : public ::testing::Test {
     focusReceiver();
   }
 
-  // Gives the receiver the focus both in Wine's eyes and the X server's: keys pressed on the
-  // X server go to the window that has the X focus.
+  // Gives the receiver the focus as the person at the keyboard sees it (under Wine, both in
+  // Wine's eyes and the X server's: keys pressed there go to the window with the X focus).
   void focusReceiver() {
-    xdotool("search --name '^" + receiver->caption() + "$' windowactivate --sync", 5000);
+    rig().activate(receiver->window());
     ASSERT_TRUE(receiver->activate()) << "the receiver does not take the focus";
   }
 
@@ -76,7 +76,7 @@ class HotkeyE2E : public ::testing::Test {
   // system has told every program watching the keyboard of it.
   void tapF12() {
     const std::size_t before = f12Presses();
-    ASSERT_TRUE(xdotool("key F12"));
+    ASSERT_TRUE(rig().tap(VK_F12));
     ASSERT_TRUE(waitFor([&] { return f12Presses() > before; }))
         << "the focused receiver did not get F12: swallowed, or the focus moved";
   }
@@ -131,9 +131,9 @@ TEST_F(HotkeyE2E, TapStartsARunAndTheNextTapStopsIt) {
   // there, not into Vorelo.
   Sleep(500);
   EXPECT_EQ(GetForegroundWindow(), receiver->window());
-  const auto active = activeWindow();
+  const auto active = rig().activeWindow();
   EXPECT_EQ(active ? active->title : "", receiver->caption());
-  ASSERT_TRUE(xdotool("type z"));
+  ASSERT_TRUE(rig().type("z"));
   EXPECT_TRUE(waitFor([&] { return receiver->typed().ends_with("z"); }));
   EXPECT_EQ(app->comboEditText(Control::comContent), "a");
 }
@@ -141,8 +141,7 @@ TEST_F(HotkeyE2E, TapStartsARunAndTheNextTapStopsIt) {
 // An F12 press made in another program before Vorelo started is not taken for a press.
 TEST_F(HotkeyE2E, APressBeforeStartUpDoesNotCount) {
   receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"));
-  xdotool("search --name '^" + receiver->caption() + "$' windowactivate --sync", 5000);
-  ASSERT_TRUE(receiver->activate());
+  focusReceiver();
   tapF12();  // nobody reads it away before Vorelo starts
   app = std::make_unique<App>(programUnderTest(), std::string(""));
   EXPECT_FALSE(waitFor([&] { return !boxTexts().empty(); }, kQuietTime))
@@ -181,7 +180,7 @@ TEST_F(HotkeyE2E, EmptyListShowsTheMessageOnceThenStopsThenShowsItAgain) {
   // The box comes up in front of the chat, where the user sees it.
   std::optional<ManagedWindow> top;
   EXPECT_TRUE(waitFor([&] {
-    top = topWindow();
+    top = rig().topWindow();
     return top && top->dialog && top->title == "Vorelo";
   })) << "on top: "
       << (top ? top->title : "nothing");

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "e2e/driver.h"
-#include "e2e/unix_tools.h"
+#include "e2e/rig.h"
 
 namespace vorelo::e2e {
 namespace {
@@ -110,15 +110,14 @@ TEST_F(ListE2E, TheInputBoxIsAModalDialogWithVoreloSIcon) {
   HWND box = openInputBox();
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(waitFor([&] {
-    const auto active = activeWindow();
+    const auto active = rig().activeWindow();
     return active && active->dialog;
   }));
-  const auto hints = activeWindowMotifHints();
-  ASSERT_TRUE(hints);
-  constexpr unsigned kMinimizeOrMaximize = 0x08 | 0x10, kTheirButtons = 0x20 | 0x40;
-  EXPECT_EQ(hints->first & kMinimizeOrMaximize, 0u);
-  EXPECT_EQ(hints->second & kTheirButtons, 0u);
-  const Icon icon = activeWindowIcon();
+  const auto buttons = rig().activeWindowButtons();
+  ASSERT_TRUE(buttons);
+  EXPECT_FALSE(buttons->minimize);
+  EXPECT_FALSE(buttons->maximize);
+  const Icon icon = rig().activeWindowIcon();
   ASSERT_GT(icon.width, 0);
   EXPECT_EQ(icon.at(icon.width / 2, icon.height / 2) & 0xFFFFFF, 0xCC3300u) << "the idle square";
   clickDialogButton(box, IDCANCEL);

@@ -9,7 +9,7 @@
 
 #include "e2e/driver.h"
 #include "e2e/receiver_client.h"
-#include "e2e/unix_tools.h"
+#include "e2e/rig.h"
 
 namespace vorelo::e2e {
 namespace {
@@ -69,15 +69,16 @@ TEST(RandomUseE2E, ThreeHundredActionsOnTheRealWindow) {
       app.pickComboItem(c, static_cast<int>(rng() % app.comboItems(c).size()));
     } else if (what == 5 && !locked) {
       app.clickButton(rng() % 2 ? Control::chkCycle : Control::optSend1);
-    } else if (what == 6) {
+    } else if (what == 6 && !powerOffCannotBeFaked()) {
+      // Under Wine only: a run may use its time up, and the power-off it starts is Wine's stub.
       app.clickButton(Control::chkCut);
     } else if (what == 7 && !locked) {
       const auto count = app.comboItems(Control::comContent).size();
       if (count > 0) app.pickComboItem(Control::comContent, static_cast<int>(rng() % count));
     } else if (what == 8) {
-      // F12 on the X server, with a Wine window holding the focus.
+      // F12 as the keyboard presses it, with the receiver holding the focus.
       receiver.activate();
-      runUnix("xdotool key F12");
+      rig().tap(VK_F12);
       // The watcher sees the press at its next look; it may start, stop or show a box, or
       // (calling stop while idle) change nothing at all.
       waitFor(

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/utf.h"
+#include "e2e/rig.h"
 
 namespace vorelo::e2e {
 
@@ -49,7 +50,9 @@ bool Receiver::active() const {
 
 bool Receiver::activate() {
   PostMessageW(window_, WM_APP, 0, 0);
-  return waitFor([&] { return active(); });
+  if (waitFor([&] { return active(); }, Millis{1000})) return true;
+  // Windows does not let a program in the background bring itself to the front.
+  return rig().activate(window_) && active();
 }
 
 void Receiver::freeze(DWORD ms) {
