@@ -100,9 +100,9 @@ class System {
   virtual bool launch(Folder folder, std::string_view program, std::string_view commandLine,
                       int windowStyle) = 0;
 
-  // Held modifiers are pressed back when the batch they wait for has arrived, or this long after
-  // it was sent.
-  static constexpr unsigned kPressBackWaitMs = 250;
+  // Held modifiers are pressed back when the batch they wait for has arrived, or, where the
+  // system does not report Vorelo's own keys, this long after it was sent.
+  static constexpr unsigned kPressBackWaitMs = 2000;
 
  protected:
   // Puts the events into the input stream as one piece, each marked as Vorelo's own with

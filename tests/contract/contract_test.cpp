@@ -115,6 +115,14 @@ TEST_F(Contract, UserPickRaisesClickWithTheItemInTheField) {
   EXPECT_EQ(combo.listIndex(), 3);
   EXPECT_EQ(combo.text(), "60");
   EXPECT_EQ(h->shownText(backend), "60");
+
+  // The first item too.
+  events.clear();
+  h->pick(backend, 0);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front(), "c.Click 1 0");
+  EXPECT_EQ(combo.listIndex(), 0);
+  EXPECT_EQ(h->shownText(backend), "1");
 }
 
 TEST_F(Contract, AddAndRemoveItemsKeepListAndScreenInStep) {

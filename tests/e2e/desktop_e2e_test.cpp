@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,10 +22,10 @@ using app::Control;
 class DesktopE2E : public ::testing::Test {
  protected:
   // The receiver comes first and Vorelo second, so minimising Vorelo hands the focus back to it.
-  void SetUp() override {
+  void launch(const std::string& message = "m", std::string_view interval = "1") {
     receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"));
-    app = std::make_unique<App>(programUnderTest(), std::string("m"));
-    app->retypeCombo(Control::comInterval, "1");
+    app = std::make_unique<App>(programUnderTest(), message);
+    app->retypeCombo(Control::comInterval, interval);
   }
   bool waitForSubmits(std::size_t n) {
     return waitFor([&] { return receiver->submitTimes().size() >= n; }, Millis{15000});
@@ -60,6 +61,7 @@ TEST_F(DesktopE2E, AKeyLetGoOutOfSightIsNotPressedBack) {
     GTEST_SKIP() << "Windows keeps a key another program holds down; docs/windows-checks.md "
                     "checks keys let go on the lock screen (steps 2 and 3)";
   }
+  launch();
   INPUT ctrl{};
   ctrl.type = INPUT_KEYBOARD;
   ctrl.ki.wVk = VK_LCONTROL;
@@ -85,6 +87,7 @@ TEST_F(DesktopE2E, AKeyLetGoOutOfSightIsNotPressedBack) {
 
 // Vorelo never waits on another program: with the chat busy for seconds, 停止 works at once.
 TEST_F(DesktopE2E, StopWorksWhileTheChatReadsNoMessages) {
+  launch();
   beginSending(*app, *receiver);
   ASSERT_TRUE(waitForSubmits(1));
   constexpr DWORD kBusyMs = 8000;
@@ -98,9 +101,62 @@ TEST_F(DesktopE2E, StopWorksWhileTheChatReadsNoMessages) {
   EXPECT_TRUE(waitForSubmits(3)) << receiver->typed();
 }
 
+// A modifier the user lets go while a long message is on its way is up once the message is in:
+// the release comes after the message's keys, and it may come before or after Vorelo presses the
+// key back. Pressed and let go through SendInput, on both sides: under Wine the X server's release
+// of a key Vorelo has just let go itself is dropped.
+TEST_F(DesktopE2E, AModifierLetGoDuringALongMessageIsUpAfterIt) {
+  std::string message;
+  for (int i = 0; i < 1000; ++i) message += "你好";
+  launch(message, "10");
+  beginSending(*app, *receiver);
+  INPUT ctrl{};
+  ctrl.type = INPUT_KEYBOARD;
+  ctrl.ki.wVk = VK_LCONTROL;
+  ASSERT_EQ(SendInput(1, &ctrl, sizeof(ctrl)), 1u);
+  const auto characters = [&] {
+    const auto& got = receiver->messages();
+    return std::count_if(got.begin(), got.end(), isTextChar);
+  };
+  const bool started = waitFor([&] { return characters() > 0; }, Millis{20000});
+  ctrl.ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(1, &ctrl, sizeof(ctrl));
+  ASSERT_TRUE(started);
+  ASSERT_TRUE(waitForSubmits(1));
+  // The chat sees Ctrl go down and up in turn; it ends up.
+  const auto lastCtrlIsUp = [&] {
+    const auto& got = receiver->messages();
+    const auto last = std::find_if(got.rbegin(), got.rend(), [](const KeyMessage& m) {
+      return m.code == static_cast<unsigned>(VK_CONTROL) && (m.kind == "KD" || m.kind == "KU");
+    });
+    return last != got.rend() && last->kind == "KU" && (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0;
+  };
+  EXPECT_TRUE(waitFor(lastCtrlIsUp, Millis{3000})) << "Ctrl stays down after the message";
+  EXPECT_FALSE(waitFor([&] { return !lastCtrlIsUp(); }, Millis{1000})) << "Ctrl goes down again";
+  app->clickButton(Control::cmdStop);
+  for (const KeyMessage& m : receiver->messages()) {
+    if (isTextChar(m)) {
+      ASSERT_FALSE(m.ctrl) << "a character arrived with Ctrl at " << m.ms;
+    }
+  }
+}
+
+// Left with no chat right after 开始 (here the window manager hands the keyboard to the shell,
+// the window the user was in before Vorelo), the keyboard goes back to the chat.
+TEST_F(DesktopE2E, BeginHandsTheKeyboardBackWhenNoChatHasIt) {
+  launch();
+  Receiver shell(siblingProgram("receiver.exe"), "Progman");
+  ASSERT_TRUE(rig().activate(app->window()));
+  app->clickButton(Control::cmdBegin);
+  EXPECT_TRUE(waitForSubmits(1)) << "boxes: " << app->otherWindows().size();
+  app->clickButton(Control::cmdStop);
+  EXPECT_TRUE(shell.messages().empty()) << shell.typed();
+}
+
 // The minimised chat leaves no chat in front: nothing more is typed and the run stops with its
 // box, before its time is up (so the computer is not powered off).
 TEST_F(DesktopE2E, TheChatMinimisedDuringARunStopsIt) {
+  launch();
   // Ticked where the power-off programs are stand-ins: the run must stop before its time is up.
   if (!powerOffCannotBeFaked()) app->clickButton(Control::chkCut);
   beginSending(*app, *receiver);
@@ -117,6 +173,7 @@ TEST_F(DesktopE2E, TheChatMinimisedDuringARunStopsIt) {
 class ShellInFront : public DesktopE2E, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ShellInFront, StopsTheRunAndTypesNothingThere) {
+  launch();
   beginSending(*app, *receiver);
   ASSERT_TRUE(waitForSubmits(1));
   Receiver shell(siblingProgram("receiver.exe"), GetParam());

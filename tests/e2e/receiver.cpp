@@ -1,10 +1,11 @@
 // A stand-in chat window for end-to-end tests: it records every keyboard message it receives,
 // with the Ctrl/Shift/Alt state and the time, one line per message, flushed at once:
 //
-//   <milliseconds> <KD|KU|CH|SKD|SKU|SCH|MENU> <hex code> <C><S><A><E>
+//   <milliseconds> <KD|KU|CH|SKD|SKU|SCH|MENU> <hex code> <C><S><A><E> <hex scan code>
 //
-// C, S and A: Ctrl, Shift and Alt down; E: the key's extended flag; '-' where not. MENU is a
-// menu-bar activation (a lone Alt) the window was asked for, which it declines.
+// C, S and A: Ctrl, Shift and Alt down; E: the key's extended flag; '-' where not. The scan code
+// is the key message's (0 for characters). MENU is a menu-bar activation (a lone Alt) the window
+// was asked for, which it declines.
 //
 // Times are QueryPerformanceCounter in milliseconds, the same clock in every process, so a
 // test can compare them with the moment it clicked a button.
@@ -34,8 +35,9 @@ void record(const char* kind, WPARAM code, LPARAM flags = 0) {
   const bool shift = GetKeyState(VK_SHIFT) < 0;
   const bool alt = GetKeyState(VK_MENU) < 0;
   const bool extended = (flags & (1 << 24)) != 0;
-  std::fprintf(logFile, "%.3f %s %04X %c%c%c%c\n", ms, kind, static_cast<unsigned>(code),
-               ctrl ? 'C' : '-', shift ? 'S' : '-', alt ? 'A' : '-', extended ? 'E' : '-');
+  const auto scan = static_cast<unsigned>((flags >> 16) & 0xFF);
+  std::fprintf(logFile, "%.3f %s %04X %c%c%c%c %02X\n", ms, kind, static_cast<unsigned>(code),
+               ctrl ? 'C' : '-', shift ? 'S' : '-', alt ? 'A' : '-', extended ? 'E' : '-', scan);
   std::fflush(logFile);
 }
 

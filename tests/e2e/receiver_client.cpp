@@ -11,7 +11,7 @@ std::optional<KeyMessage> parseKeyMessage(const std::string& line) {
   KeyMessage m;
   char kind[8] = {};
   char mods[5] = {};
-  if (std::sscanf(line.c_str(), "%lf %7s %x %4s", &m.ms, kind, &m.code, mods) != 4) {
+  if (std::sscanf(line.c_str(), "%lf %7s %x %4s %x", &m.ms, kind, &m.code, mods, &m.scan) != 5) {
     return std::nullopt;
   }
   m.kind = kind;

@@ -20,6 +20,7 @@ struct KeyMessage {
   bool shift = false;
   bool alt = false;
   bool extended = false;
+  unsigned scan = 0;  // the key message's scan code
 };
 
 // One line of the receiver's log, or nothing for a line that is not one.

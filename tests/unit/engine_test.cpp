@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -498,17 +499,34 @@ TEST(KeyEvents, ModifiedCharactersUseTheLayoutAndItsExtraModifiers) {
   EXPECT_EQ(
       plan("+({+}{+})"),
       (std::vector<E>{{0x10}, {0xBB}, {0xBB, 0, true}, {0xBB}, {0xBB, 0, true}, {0x10, 0, true}}));
-  // A layout without Latin letters still gets ^c from the C key, and ^C adds Shift; a character
-  // no key makes is typed as it is.
+  // A layout without Latin letters still gets ^a to ^z from the Latin keys, and ^C adds Shift; a
+  // character no key makes is typed as it is.
   const auto noLatin = [](char32_t) { return std::optional<engine::LayoutKey>(); };
-  const auto copy = engine::planKeyEvents(engine::parseKeyString("^c").actions, noLatin);
-  EXPECT_EQ(copy[1], (E{'C'}));
+  for (const char* shortcut : {"^a", "^c", "^z"}) {
+    const engine::ParseResult keys = engine::readMessage(shortcut, noLatin);
+    ASSERT_TRUE(keys.ok()) << shortcut;
+    EXPECT_EQ(engine::planKeyEvents(keys.actions, noLatin)[1],
+              (E{static_cast<uint16_t>(shortcut[1] - 'a' + 'A')}))
+        << shortcut;
+  }
   const auto upper = engine::planKeyEvents(engine::parseKeyString("^C").actions, noLatin);
   EXPECT_EQ(upper, (std::vector<E>{
                        {0x11}, {0x10}, {'C'}, {'C', 0, true}, {0x10, 0, true}, {0x11, 0, true}}));
   const auto chinese = engine::planKeyEvents(engine::parseKeyString("^你").actions, noLatin);
   EXPECT_TRUE(chinese[1].unicode);
-  // Named keys map to their virtual keys; the navigation block carries the extended flag.
+  // Named keys under Shift go with Shift.
+  for (const char* key : {"+{TAB}", "+~", "+{DEL}"}) {
+    const auto events = plan(key);
+    ASSERT_EQ(events.size(), 4u) << key;
+    EXPECT_EQ(events.front(), (E{0x10})) << key;
+    EXPECT_EQ(events.back(), (E{0x10, 0, true})) << key;
+  }
+  // Named keys map to their virtual keys, no two to the same; the navigation block carries the
+  // extended flag.
+  std::set<uint16_t> keys;
+  for (int k = 0; k <= static_cast<int>(Key::Divide); ++k) {
+    EXPECT_TRUE(keys.insert(engine::virtualKey(static_cast<Key>(k))).second) << k;
+  }
   EXPECT_EQ(plan("{LEFT}")[0].vk, 0x25);
   for (const char* key : {"{INS}", "{DEL}", "{HOME}", "{END}", "{PGUP}", "{PGDN}", "{LEFT}",
                           "{RIGHT}", "{UP}", "{DOWN}"}) {
@@ -613,27 +631,33 @@ TEST(KeyWatch, FollowsTheUserAndTellsVoreloItsOwnKeysArrived) {
 
 // A modifier the watch saw go down and the system says is up was let go out of sight (on the
 // lock screen, in a window run as administrator, or by another program's keys): it is neither
-// let go for a message nor pressed back after it. One still held is let go and pressed back once
-// the batch has arrived.
+// let go for a message nor pressed back after it. Those still held (the right Win key among
+// them) are let go before the message and pressed back once the batch has arrived.
 TEST_F(EngineTest, AModifierLetGoOutOfSightIsNeitherLetGoNorPressedBack) {
   namespace vk = engine::vk;
+  using E = engine::KeyEvent;
   auto& sys = tk.fakeSystem();
   sys.watchKeys();
   start("a");
   begin();
-  sys.observeKey({vk::LControl, false});
-  sys.observeKey({vk::LShift, false});
-  sys.keysDown = {vk::LShift};
+  for (const uint16_t key : {vk::LControl, vk::LShift, vk::RWin}) sys.observeKey({key, false});
+  sys.keysDown = {vk::LShift, vk::RWin};
   advance(11000);
-  ASSERT_FALSE(sys.injected.empty());
-  EXPECT_EQ(sys.injected.front(), (engine::KeyEvent{vk::LShift, 0, true}));
+  const auto firstText =
+      std::find_if(sys.injected.begin(), sys.injected.end(), [](const E& e) { return e.unicode; });
+  ASSERT_NE(firstText, sys.injected.end());
+  const std::vector<E> before(sys.injected.begin(), firstText);
+  EXPECT_EQ(before,
+            (std::vector<E>{
+                {vk::Mask}, {vk::Mask, 0, true}, {vk::LShift, 0, true}, {vk::RWin, 0, true}}));
   const auto pressed = [&](uint16_t key) {
-    return std::count(sys.injected.begin(), sys.injected.end(), engine::KeyEvent{key});
+    return std::count(sys.injected.begin(), sys.injected.end(), E{key});
   };
   EXPECT_EQ(pressed(vk::LShift), 0) << "not before the batch has arrived";
   sys.observeKey({vk::Return, true, engine::ownKeyMark(sys.lastBatch, true)});
   EXPECT_EQ(pressed(vk::LShift), 1);
-  for (const engine::KeyEvent& e : sys.injected) EXPECT_NE(e.vk, vk::LControl);
+  EXPECT_EQ(pressed(vk::RWin), 1);
+  for (const E& e : sys.injected) EXPECT_NE(e.vk, vk::LControl);
   EXPECT_FALSE(sys.pressBackScheduled);
 }
 
