@@ -9,8 +9,22 @@
 #include <sstream>
 #include <system_error>
 
+#include "e2e/rig.h"
+
 namespace vorelo::e2e {
 namespace {
+
+// On Windows a program that does not say it knows about DPI sees another program's windows
+// scaled to 96 DPI; the tests measure Vorelo's window in its own pixels, as Vorelo (aware of
+// each monitor's DPI) lays it out.
+const bool kMeasuresInPixels = [] {
+  if (runningUnderWine()) return false;
+  using Context = BOOL(WINAPI*)(HANDLE);
+  const auto setContext = reinterpret_cast<Context>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+  return setContext != nullptr && setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
+}();
 
 // How long the program may take to answer one message before it counts as hung.
 constexpr UINT kAnswerTimeoutMs = 5000;

@@ -165,7 +165,8 @@ Figures figuresOf(const App& app) {
   f.guiGdi = GetGuiResources(app.process(), GR_GDIOBJECTS);
   f.guiUser = GetGuiResources(app.process(), GR_USEROBJECTS);
   f.guiError = GetLastError();
-  f.gdiObjects = gdiObjectsOf(app.process());
+  // The table's layout is Wine's; Windows answers GetGuiResources instead.
+  f.gdiObjects = runningUnderWine() ? gdiObjectsOf(app.process()) : 0;
   f.windows = windowsOf(app.processId());
   f.handles = kernelHandlesOf(app.processId());
   PROCESS_MEMORY_COUNTERS_EX memory{};
