@@ -110,6 +110,22 @@ TEST_F(DesktopE2E, AModifierLetGoDuringALongMessageIsUpAfterIt) {
   for (int i = 0; i < 1000; ++i) message += "你好";
   launch(message, "10");
   beginSending(*app, *receiver);
+  // Under Wine the X focus reaches the chat a moment after it is active (or, on a busy machine,
+  // not at all), and Wine then sets up every key the X server does not hold without telling any
+  // window: a Ctrl pressed before that is up for Vorelo and down for the chat. A key tapped on the
+  // X server arrives after the focus.
+  const auto shiftArrived = [&] {
+    const auto& got = receiver->messages();
+    return std::any_of(got.begin(), got.end(), [](const KeyMessage& m) {
+      return m.kind == "KU" && m.code == static_cast<unsigned>(VK_SHIFT);
+    });
+  };
+  for (int i = 0; i < 5 && !shiftArrived(); ++i) {
+    ASSERT_TRUE(rig().activate(receiver->window()));
+    ASSERT_TRUE(rig().tap(VK_SHIFT));
+    waitFor(shiftArrived, Millis{2000});
+  }
+  ASSERT_TRUE(shiftArrived()) << "the chat gets no keys";
   INPUT ctrl{};
   ctrl.type = INPUT_KEYBOARD;
   ctrl.ki.wVk = VK_LCONTROL;
@@ -134,9 +150,12 @@ TEST_F(DesktopE2E, AModifierLetGoDuringALongMessageIsUpAfterIt) {
   EXPECT_TRUE(waitFor(lastCtrlIsUp, Millis{3000})) << "Ctrl stays down after the message";
   EXPECT_FALSE(waitFor([&] { return !lastCtrlIsUp(); }, Millis{1000})) << "Ctrl goes down again";
   app->clickButton(Control::cmdStop);
+  bool ctrlLetGo = false;  // Vorelo let Ctrl go before the message
   for (const KeyMessage& m : receiver->messages()) {
+    if (m.kind == "KU" && m.code == static_cast<unsigned>(VK_CONTROL)) ctrlLetGo = true;
     if (isTextChar(m)) {
-      ASSERT_FALSE(m.ctrl) << "a character arrived with Ctrl at " << m.ms;
+      ASSERT_FALSE(m.ctrl) << "a character arrived with Ctrl at " << m.ms
+                           << (ctrlLetGo ? "" : ", and Ctrl was not let go before it");
     }
   }
 }

@@ -1,5 +1,6 @@
 #include "e2e/rig.h"
 
+#include <chrono>
 #include <memory>
 
 #include "e2e/driver.h"
@@ -51,9 +52,14 @@ class XRig final : public Rig {
 
   bool activate(HWND window) override {
     // Both the X server (whose focused window gets the keys) and Wine must agree. A window that
-    // refuses activation for a moment makes xdotool wait: it is given up on after a while.
-    xdotool("search --name '" + exactTitle(window) + "' windowactivate --sync", 2000);
-    return waitFor([&] { return GetForegroundWindow() == window; }, Millis{1000});
+    // refuses activation for a moment makes xdotool wait: it is given up on after a while and
+    // asked again, as a busy machine may take seconds over it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do {
+      xdotool("search --name '" + exactTitle(window) + "' windowactivate --sync", 3000);
+      if (waitFor([&] { return GetForegroundWindow() == window; }, Millis{1000})) return true;
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
   }
   bool keyDown(UINT vk) override { return xdotool("keydown " + keyName(vk)); }
   bool keyUp(UINT vk) override { return xdotool("keyup " + keyName(vk)); }
