@@ -20,15 +20,18 @@ bool MainWindow::PolledHotkeyPress() {
 }
 
 void MainWindow::tmrWatch_Timer() {
-  // A press the system reports is one already: F12 going down, not a repeat, not typed by
-  // Vorelo, and none made before Vorelo started.
-  const bool pressed = hotkeyPressesReported_ || PolledHotkeyPress();
+  if (PolledHotkeyPress()) F12_Press();
+}
+
+void MainWindow::F12_Press() {
   // While a box of this window is open (the empty-list message an earlier press opened, say),
   // presses are let go: they cannot stack boxes or start a run behind one.
-  if (!pressed || form.inModal()) return;
+  if (form.inModal()) return;
   if (HotkeyStartsNext) {
     cmdBegin_Click();
-    HotkeyStartsNext = false;
+    // A start Vorelo refused for a reason of its own (no chat to type into, a message it cannot
+    // type) leaves the next press a start, as its box advises.
+    HotkeyStartsNext = startRefused_;
   } else {
     cmdStop_Click();
     HotkeyStartsNext = true;

@@ -42,9 +42,11 @@ class MainWindow {
   void cmdStop_Click();
   void tmrSend_Timer();
 
-  // The F12 watcher (hotkey_watch.cpp): one look at F12, every 40 ms, or once per press where
-  // the system reports the presses.
+  // The F12 watcher (hotkey_watch.cpp). tmrWatch_Timer looks at F12 every 40 ms where the
+  // system does not report each press; F12_Press is the press itself, seen by that look or
+  // reported by the system.
   void tmrWatch_Timer();
+  void F12_Press();
 
   Toolkit& toolkit;
   platform::Window form;
@@ -79,11 +81,12 @@ class MainWindow {
   void SetSettingsEnabled(bool enabled);
   // False, after a box saying which message and why, when a message the run would type cannot
   // be typed.
-  bool CheckMessagesBeforeRun();
+  bool CheckMessagesBeforeRun(const engine::LayoutLookup& layout);
   // The typing half of the tick; false when the run was stopped by a message that cannot be
   // typed.
   bool TypeNextMessage();
-  // Stops the run on a message it cannot type or keys that cannot arrive, and says why.
+  // Stops the run on a message it cannot type or keys that cannot arrive, and says why. The next
+  // F12 starts a run again, as the box advises.
   void StopOnError(const std::string& text);
   // While sending the focus rests on 停止, the one control that acts on the run; afterwards it
   // goes back where it was before 开始, or to the first enabled control in tab order.
@@ -110,6 +113,9 @@ class MainWindow {
   platform::Control* focusBeforeRun_ = nullptr;
   // A message just pressed F12: the press the watcher sees next is Vorelo's own.
   bool ownHotkeyPressPending_ = false;
+  // The last cmdBegin_Click refused for a reason of Vorelo's own: no chat, or a message that
+  // cannot be typed.
+  bool startRefused_ = false;
 };
 
 }  // namespace vorelo::app

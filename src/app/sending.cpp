@@ -96,6 +96,27 @@ std::string badMessageText(std::optional<int> position, std::optional<bool> powe
          engine::describe(error);
 }
 
+// Why no chat can take the keys: what is in front instead (or, at 开始, the window the user was in
+// last).
+std::string noChatReason(const platform::StartChat& chat) {
+  using platform::WindowKind;
+  if (chat.remembered) {
+    if (chat.kind == WindowKind::None) return "Vorelo 启动以后你还没有用过聊天窗口，或者它已经关闭";
+    return "你上次用的窗口现在是" + std::string(platform::describe(chat.kind));
+  }
+  if (chat.kind == WindowKind::None) return "前台没有窗口（聊天窗口可能已关闭，或者屏幕已锁定）";
+  return "前台是" + std::string(platform::describe(chat.kind));
+}
+
+constexpr std::string_view kNoChat = "没有可以接收消息的聊天窗口：";
+
+// What the box says when 开始 (or F12) finds no chat to type into.
+std::string noChatAtStartText(const platform::StartChat& chat) {
+  return std::string(kNoChat) + noChatReason(chat) +
+         "，没有开始发送。\n\n请先点一下聊天窗口的输入框，再点 Vorelo 的“开始”，或者在聊天窗口里按 "
+         "F12。";
+}
+
 // What the box says when keys could not reach a chat: which window, what became of the run, and
 // what to do.
 std::string undeliveredText(const platform::Delivery& delivery, bool powerOffWanted) {
@@ -105,11 +126,12 @@ std::string undeliveredText(const platform::Delivery& delivery, bool powerOffWan
       "请先退出这个 Vorelo，再以管理员身份运行 Vorelo（右键点击 vorelo.exe，选择“以管理员身份"
       "运行”），然后重新开始发送。";
   switch (delivery.outcome) {
-    case Outcome::NoChat:
-      return "前台没有可以接收消息的聊天窗口（桌面、任务栏或开始菜单在前台，聊天窗口已最小化或"
-             "关闭，或者屏幕已锁定），什么也没有输入" +
-             stoppedText(powerOffWanted) +
-             "请打开聊天窗口，点一下它的输入框（屏幕锁定了就先解锁），然后重新开始发送。";
+    case Outcome::NoChat: {
+      const bool prompt = delivery.kind == platform::WindowKind::Prompt;
+      return std::string(kNoChat) + noChatReason({0, delivery.kind, false}) + "，什么也没有输入" +
+             (prompt ? "，也没有回答提示框" : "") + stoppedText(powerOffWanted) +
+             "请点一下聊天窗口的输入框（屏幕锁定了就先解锁），然后重新开始发送。";
+    }
     case Outcome::Blocked:
       return window + "以管理员身份运行，Vorelo 的按键无法送达" + stoppedText(powerOffWanted) +
              std::string(kAsAdministrator);
@@ -129,10 +151,9 @@ bool pressesF12(std::span<const engine::KeyAction> actions) {
 
 }  // namespace
 
-bool MainWindow::CheckMessagesBeforeRun() {
+bool MainWindow::CheckMessagesBeforeRun(const engine::LayoutLookup& layout) {
   // Every message the run can type is read the way the tick will read it, so a bad one is found
   // now and not minutes later, while the user is away.
-  const engine::LayoutLookup layout = toolkit.system().keyLayout();
   const auto refuse = [&](std::optional<int> position, const std::string& message,
                           const engine::ParseError& error) {
     form.messageBox(badMessageText(position, std::nullopt, message, error));
@@ -150,6 +171,7 @@ bool MainWindow::CheckMessagesBeforeRun() {
 }
 
 void MainWindow::cmdBegin_Click() {
+  startRefused_ = false;
   if (comContent.listCount() <= 0) {
     form.messageBox(kEmptyListMessage);
     return;
@@ -157,10 +179,22 @@ void MainWindow::cmdBegin_Click() {
   // A start during a run (F12) does only what a start does; the messages were checked when the
   // run began, and a box now would sit in front while the ticks type.
   const bool alreadySending = tmrSend.enabled();
-  if (!alreadySending && !CheckMessagesBeforeRun()) return;
-  // Where the focus is, read before the controls are locked: a disabled control loses it.
-  if (!alreadySending) NoteFocusBeforeRun();
-  if (!alreadySending) runStartMs_ = RemainingMs;
+  if (!alreadySending) {
+    // The chat comes first: with none to type into (a prompt, File Explorer, the desktop in front,
+    // or no chat since Vorelo started), nothing starts and the window stays as it is. Its keyboard
+    // layout is the one the messages are checked in.
+    auto& system = toolkit.system();
+    const platform::StartChat chat = system.chatToStartIn();
+    if (chat.window == 0) form.messageBox(noChatAtStartText(chat));
+    if (chat.window == 0 || !CheckMessagesBeforeRun(system.layoutOf(chat.window))) {
+      startRefused_ = true;
+      return;
+    }
+    system.setRunChat(chat.window);
+    // Where the focus is, read before the controls are locked: a disabled control loses it.
+    NoteFocusBeforeRun();
+    runStartMs_ = RemainingMs;
+  }
   // Enabling the timer while it already runs leaves its countdown alone.
   tmrSend.setEnabled(true);
   form.setIcon(platform::Icon::Sending);
@@ -178,6 +212,8 @@ void MainWindow::cmdStop_Click() {
   UnlockControls();
   if (wasSending) ReturnFocus();
   form.setState(platform::WindowState::Normal);
+  // Shown again, the window gives the keyboard back only to the run's chat; then the run has none.
+  toolkit.system().setRunChat(0);
 }
 
 void MainWindow::NoteFocusBeforeRun() {
@@ -228,7 +264,7 @@ void MainWindow::tmrSend_Timer() {
   // The typing half. With one of this program's own windows in front (the user brought it back
   // during the run), the keys would go into Vorelo itself: nothing is typed, and the cycle stays
   // where it is. The budget is charged all the same: the duration is wall-clock time.
-  if (!form.ownsForeground() && !TypeNextMessage()) return;
+  if (toolkit.system().front().kind != platform::WindowKind::Ours && !TypeNextMessage()) return;
 
   // The budget half. Each statement that fails is skipped and the next one runs.
   RemainingMs = engine::chargeTick(RemainingMs, SendIntervalMs);
@@ -258,6 +294,7 @@ void MainWindow::StopOnError(const std::string& text) {
   // The taskbar button shows the error until the box saying why is closed.
   const platform::Progress progress = RunProgress(platform::Progress::State::Error);
   cmdStop_Click();
+  HotkeyStartsNext = true;
   form.setProgress(progress);
   form.messageBox(text);
   form.setProgress({});

@@ -82,9 +82,6 @@ class WindowBackend {
   // without taking the keyboard focus, so keys already queued for another window still reach it.
   virtual void setState(WindowState state) = 0;
   virtual WindowState state() const = 0;
-  // The foreground window is this window or one of its boxes: keys typed now would go to
-  // this program.
-  virtual bool ownsForeground() const = 0;
   // Puts the keyboard focus on `control`. A window that is not active is not activated by
   // this: the control is where the focus goes when the user activates the window.
   virtual void focus(ControlBackend& control) = 0;

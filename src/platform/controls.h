@@ -178,7 +178,6 @@ class Window {
   void setIcon(Icon icon);
   WindowState state() const { return backend_.state(); }
   void setState(WindowState state) { backend_.setState(state); }
-  bool ownsForeground() const { return backend_.ownsForeground(); }
   void setProgress(const Progress& progress) { backend_.setProgress(progress); }
   void focus(Control& control) { backend_.focus(control.backend()); }
   bool hasFocus(const Control& control) const { return backend_.hasFocus(control.backend()); }

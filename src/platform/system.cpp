@@ -7,25 +7,76 @@ namespace vorelo::platform {
 
 Delivery System::sendKeys(std::span<const engine::KeyAction> actions) {
   if (actions.empty()) return {};
-  // Keys typed into the desktop select its icons, and the Enter after them opens one; a window
-  // running as administrator (or the lock screen) drops them, and the system may not even say
-  // so: nothing is typed into either.
-  const KeyTarget target = keyTarget();
-  if (!target.chat) return {Delivery::Outcome::NoChat, {}};
-  if (target.higherLevel) return {Delivery::Outcome::Blocked, captionOf(target.window)};
+  // Keys typed anywhere but a chat do harm: on the desktop they select icons and the Enter after
+  // them opens one; in a prompt the Enter answers it, in a menu the letters choose its items. A
+  // window running as administrator (or the lock screen) drops them, and the system may not even
+  // say so. Nothing is typed into any of these.
+  const Front target = front();
+  if (!target.chat()) return {Delivery::Outcome::NoChat, target.kind, {}};
+  if (target.level == Level::Higher) {
+    return {Delivery::Outcome::Blocked, WindowKind::Chat, captionOf(target.window)};
+  }
+  // A chat the user has clicked into during the run is the run's chat from now on.
+  if (runChat_ != 0) runChat_ = target.window;
+  lastChat_ = target.window;
 
   const engine::KeyboardState keyboard = keyboardState();
   const std::vector<engine::KeyEvent> events =
-      engine::planKeyEvents(actions, keyLayout(), keyboard);
+      engine::planKeyEvents(actions, layoutOf(target.window), keyboard);
   const std::size_t taken = inject(events);
-  if (taken == 0) return {Delivery::Outcome::Refused, captionOf(target.window)};
+  if (taken == 0) return {Delivery::Outcome::Refused, WindowKind::Chat, captionOf(target.window)};
   // Refused part way: every key the part that went pressed is let go.
   const bool whole = taken == events.size();
   if (!whole) inject(engine::releaseAfterPartial(events, taken));
   // What the system took ran from the start, where the held modifiers were let go.
   pressBack(keyboard.held);
   if (whole) return {};
-  return {Delivery::Outcome::Refused, captionOf(target.window)};
+  return {Delivery::Outcome::Refused, WindowKind::Chat, captionOf(target.window)};
+}
+
+engine::LayoutLookup System::keyLayout() {
+  return layoutOf(keyWindow());
+}
+
+WindowHandle System::keyWindow() {
+  const Front inFront = front();
+  if (inFront.chat()) return inFront.window;
+  return runChat_ != 0 ? runChat_ : lastChat_;
+}
+
+Front System::front() {
+  const WindowFacts facts = windowFacts(foregroundWindow());
+  return {facts.handle, classify(facts, runChat_ != 0 ? runChat_ : ownAnchor(facts)), facts.level};
+}
+
+WindowKind System::kindOf(WindowHandle window) {
+  if (window == 0) return WindowKind::None;
+  const WindowFacts facts = windowFacts(window);
+  return classify(facts, runChat_ != 0 ? runChat_ : ownAnchor(facts));
+}
+
+WindowHandle System::ownAnchor(const WindowFacts& window) {
+  // A window that would become the run's chat is judged as that chat when it is a program's own
+  // window: a program built around a dialog box is a chat. An owned one is judged as the prompt
+  // it may be.
+  return window.owner == 0 ? window.handle : 0;
+}
+
+void System::noteForeground(WindowHandle window) {
+  if (window == 0 || kindOf(window) != WindowKind::Chat) return;
+  lastChat_ = window;
+  if (runChat_ != 0) runChat_ = window;
+}
+
+StartChat System::chatToStartIn() {
+  const Front inFront = front();
+  if (inFront.chat()) return {inFront.window, WindowKind::Chat, false};
+  if (inFront.kind != WindowKind::Ours) return {0, inFront.kind, false};
+  // Vorelo itself is in front (开始 was clicked): the keyboard goes back to the chat the user was
+  // in, if it still is one.
+  if (lastChat_ == 0) return {0, WindowKind::None, true};
+  const WindowKind kind = kindOf(lastChat_);
+  return {kind == WindowKind::Chat ? lastChat_ : 0, kind, true};
 }
 
 bool System::observeKey(const engine::ObservedKey& key) {

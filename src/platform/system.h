@@ -14,6 +14,7 @@
 #include "engine/key_string.h"
 #include "engine/key_watch.h"
 #include "messages/message_file.h"
+#include "platform/window_kind.h"
 
 namespace vorelo::platform {
 
@@ -27,24 +28,29 @@ struct FileContent {
   messages::FileEnd end = messages::FileEnd::Whole;
 };
 
-// The window keystrokes would go to now.
-struct KeyTarget {
-  // A window that can take a message: one of another program, shown, not minimised, and not the
-  // desktop, the taskbar, the task switcher or Start. False when no window is in front.
-  bool chat = true;
-  // The window's program runs at a higher integrity level than Vorelo (as administrator): the
-  // system drops keys sent to it. False too when the level cannot be read (another account's
-  // program, a protected one); the system's answer to the keys then decides.
-  bool higherLevel = false;
-  // Names the window for captionOf.
-  std::uintptr_t window = 0;
+// The window in front, and what it is to the run.
+struct Front {
+  WindowHandle window = 0;
+  WindowKind kind = WindowKind::None;
+  Level level = Level::NotHigher;
+  bool chat() const { return kind == WindowKind::Chat; }
+};
+
+// The chat a run is to start in, or why there is none.
+struct StartChat {
+  // 0 when there is none.
+  WindowHandle window = 0;
+  // What the window looked at is: the one in front, or, with Vorelo in front, the chat the user
+  // was in last (None when there was none since Vorelo started).
+  WindowKind kind = WindowKind::None;
+  bool remembered = false;
 };
 
 // How a batch of keystrokes went.
 struct Delivery {
   enum class Outcome : uint8_t {
     Sent,
-    // Nothing was typed: no window that can take a message is in front.
+    // Nothing was typed: no window that can take a message is in front (kind says which).
     NoChat,
     // Nothing was typed: the window in front runs at a higher integrity level.
     Blocked,
@@ -53,6 +59,8 @@ struct Delivery {
     Refused
   };
   Outcome outcome = Outcome::Sent;
+  // What was in front instead of a chat (NoChat).
+  WindowKind kind = WindowKind::Chat;
   // The caption of the window the keys were meant for (Blocked and Refused).
   std::string window;
   bool sent() const { return outcome == Outcome::Sent; }
@@ -72,12 +80,26 @@ class System {
   // what a refused batch left pressed, and has the held modifiers put back.
   virtual Delivery sendKeys(std::span<const engine::KeyAction> actions);
   // The key that types a character in the keyboard layout of the window the keys go to: the
-  // one in front, or, while Vorelo itself is in front, the window it hands the keyboard back to.
-  virtual engine::LayoutLookup keyLayout() = 0;
-  // The window in front, as the keys would find it.
-  virtual KeyTarget keyTarget() = 0;
-  // The caption of a window keyTarget named, read without waiting on its program.
-  virtual std::string captionOf(std::uintptr_t window) = 0;
+  // one in front when it is a chat, else the run's chat, else the chat the user was in last.
+  engine::LayoutLookup keyLayout();
+  // The caption of a window, read without waiting on its program.
+  virtual std::string captionOf(WindowHandle window) = 0;
+
+  // --- Where keys may go (window_kind.h) ---
+  // The window in front, judged against the run's chat.
+  Front front();
+  // What `window` is now: judged against the run's chat during a run; otherwise as the chat it
+  // would become, when it is a program's own window (it has no owner).
+  WindowKind kindOf(WindowHandle window);
+  // The window in front has changed to `window`: a chat is remembered as the one the user was
+  // in, and during a run it becomes the run's chat.
+  void noteForeground(WindowHandle window);
+  // The chat a run started now would type into: the window in front when it is a chat; with
+  // Vorelo itself in front, the chat the user was in last, if it still is one.
+  StartChat chatToStartIn();
+  // The run's chat from now on (0 when the run ends): the window the keyboard goes back to.
+  void setRunChat(WindowHandle chat) { runChat_ = chat; }
+  WindowHandle runChat() const { return runChat_; }
 
   // From now on the system reports every key event of the session (observeKey), also while
   // another program is in front. Otherwise the key state is read with asyncKeyState, and held
@@ -100,6 +122,12 @@ class System {
   virtual bool launch(Folder folder, std::string_view program, std::string_view commandLine,
                       int windowStyle) = 0;
 
+  // What the system says of a window, and which window is in front.
+  virtual WindowFacts windowFacts(WindowHandle window) = 0;
+  virtual WindowHandle foregroundWindow() = 0;
+  // The key that types a character in the keyboard layout of `window`'s thread.
+  virtual engine::LayoutLookup layoutOf(WindowHandle window) = 0;
+
   // Held modifiers are pressed back when the batch they wait for has arrived, or, where the
   // system does not report Vorelo's own keys, this long after it was sent.
   static constexpr unsigned kPressBackWaitMs = 2000;
@@ -120,11 +148,18 @@ class System {
   void pressBackNow();
   bool waitsForPressBack(uint16_t key) const;
 
+  // The window the keys go to now, for its keyboard layout.
+  WindowHandle keyWindow();
+  static WindowHandle ownAnchor(const WindowFacts& window);
+
   std::optional<engine::KeyWatch> watch_;
   // Vorelo's own batches are numbered, so the watch can tell when the last one has arrived.
   uint16_t batch_ = 0;
   // Modifiers Vorelo let go, to press again once batch_ has arrived.
   std::vector<uint16_t> pressBackPending_;
+  // The chat the user was in last, and the chat of the run going on.
+  WindowHandle lastChat_ = 0;
+  WindowHandle runChat_ = 0;
 };
 
 }  // namespace vorelo::platform

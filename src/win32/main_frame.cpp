@@ -67,7 +67,7 @@ void MainFrame::registerClass() {
 void MainFrame::create(int showCommand) {
   // The window the user was in when Vorelo started, and every later change where the system
   // reports it (Wine does not): where the keyboard goes back when Vorelo minimises itself.
-  system_.noteForeground(GetForegroundWindow());
+  system_.noteForeground(asHandle(GetForegroundWindow()));
   foregroundWatcher = this;
   for (std::size_t i = 0; i < foregroundHooks_.size(); ++i) {
     const DWORD event = i == 0 ? EVENT_SYSTEM_FOREGROUND : EVENT_SYSTEM_MINIMIZEEND;
@@ -224,7 +224,7 @@ void MainFrame::onTimer(UINT_PTR id) {
 bool MainFrame::onActivate(WPARAM wParam) {
   if (LOWORD(wParam) == WA_INACTIVE) {
     // The window that took the keyboard from Vorelo is the one the user is in now.
-    system_.noteForeground(GetForegroundWindow());
+    system_.noteForeground(asHandle(GetForegroundWindow()));
     HWND focus = GetFocus();
     if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
     return true;
@@ -235,9 +235,9 @@ bool MainFrame::onActivate(WPARAM wParam) {
 }
 
 void MainFrame::onRawInput(HRAWINPUT input) {
-  // F12 pressed anywhere, by the user or another program: the watcher's look.
+  // F12 pressed anywhere, by the user or another program: the same press the poll would see.
   const auto time = static_cast<uint32_t>(GetMessageTime());
-  if (system_.onRawInput(input, time) && logic_ != nullptr) logic_->tmrWatch_Timer();
+  if (system_.onRawInput(input, time) && logic_ != nullptr) logic_->F12_Press();
 }
 
 void MainFrame::onBoxShown(HWND box) {
@@ -367,13 +367,13 @@ void MainFrame::checkShownAgain() {
 
 void MainFrame::handBackKeyboard() {
   // The window manager normally activates the next window. When it leaves the keyboard with
-  // no chat (with nobody, the desktop, the taskbar, or this minimised window: Wine and the window
-  // manager can disagree on who is in front), it goes back to the chat the user was in, until a
-  // chat has it. Never to a window that is minimised or no chat by now.
-  const bool lost = IsIconic(hwnd_) && !chatWindow(GetForegroundWindow());
+  // no chat (with nobody, the desktop, the taskbar, File Explorer, or this minimised window: Wine
+  // and the window manager can disagree on who is in front), it goes back to the run's chat, until
+  // a chat has it. Never to a window that is no chat by now (minimised, disabled by a prompt).
+  const bool lost = IsIconic(hwnd_) && !system_.front().chat();
   if (lost) {
-    HWND target = system_.lastChat();
-    if (target != nullptr && chatWindow(target)) SetForegroundWindow(target);
+    const platform::WindowHandle chat = system_.runChat();
+    if (system_.kindOf(chat) == platform::WindowKind::Chat) SetForegroundWindow(asHwnd(chat));
   }
   if (!lost || --handBackChecks_ <= 0) stopTimer(TimerId::HandBack);
 }
@@ -389,7 +389,9 @@ void MainFrame::showWithoutActivating() {
     startTimer(TimerId::Activatable, kNoActivateMs);
   }
   ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
-  if (previous != nullptr && GetForegroundWindow() == hwnd_ && IsWindow(previous)) {
+  // Given back only to a chat: a prompt or a menu that ended the run is not brought forward.
+  if (previous != nullptr && GetForegroundWindow() == hwnd_ &&
+      system_.kindOf(asHandle(previous)) == platform::WindowKind::Chat) {
     SetForegroundWindow(previous);
   }
 }
@@ -398,10 +400,9 @@ platform::WindowState MainFrame::state() const {
   return IsIconic(hwnd_) ? platform::WindowState::Minimized : platform::WindowState::Normal;
 }
 
-bool MainFrame::ownsForeground() const {
+bool MainFrame::ownsForeground() {
   // A minimised Vorelo left in front is not the user at its window.
-  HWND foreground = GetForegroundWindow();
-  return foreground != nullptr && ownWindow(foreground) && !IsIconic(foreground);
+  return system_.front().kind == platform::WindowKind::Ours;
 }
 
 void MainFrame::setProgress(const platform::Progress& progress) {

@@ -55,7 +55,7 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void create(int showCommand);
   // True when the message should not be dispatched (keyboard navigation between controls).
   bool preTranslate(MSG& msg);
-  void noteForeground(HWND window) { system_.noteForeground(window); }
+  void noteForeground(HWND window) { system_.noteForeground(asHandle(window)); }
 
   // app::Toolkit
   platform::ComboBackend& combo(app::Control control) override;
@@ -70,7 +70,6 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void setIcon(platform::Icon icon) override;
   void setState(platform::WindowState state) override;
   platform::WindowState state() const override;
-  bool ownsForeground() const override;
   void setProgress(const platform::Progress& progress) override;
   void focus(platform::ControlBackend& control) override;
   bool hasFocus(const platform::ControlBackend& control) const override;
@@ -111,6 +110,8 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   HWND windowOf(const platform::ControlBackend& control) const;
   void makeActivatable();
   void showWithoutActivating();
+  // This window or one of its boxes is in front, shown.
+  bool ownsForeground();
   void handBackKeyboard();
   void checkShownAgain();
   void startTimer(TimerId id, UINT ms);

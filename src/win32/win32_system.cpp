@@ -21,7 +21,7 @@ constexpr LONGLONG kMaxFileBytes = 64LL << 20;
 
 // The keyboard layout of the window the keys go to: a character under a modifier is looked
 // up there, as the user would type it in that window.
-HKL layoutOf(HWND target) {
+HKL keyboardLayoutOf(HWND target) {
   const DWORD thread = target != nullptr ? GetWindowThreadProcessId(target, nullptr) : 0;
   return GetKeyboardLayout(thread);
 }
@@ -75,63 +75,37 @@ std::optional<DWORD> integrityLevel(HANDLE process) {
   return *GetSidSubAuthority(sid, parts - 1u);
 }
 
-// The window's program is known to run at a higher integrity level than Vorelo: the system
-// drops Vorelo's keys. A level that cannot be read (another account's program, a protected one,
-// or where security software strips the rights to ask) is no reason to refuse: SendInput's
-// answer then decides.
-bool runsHigher(HWND window) {
-  DWORD process = 0;
-  if (GetWindowThreadProcessId(window, &process) == 0 || process == GetCurrentProcessId()) {
-    return false;
-  }
-  const UniqueHandle other(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
-  if (!other) return false;
-  const std::optional<DWORD> theirs = integrityLevel(other.get());
-  const std::optional<DWORD> ours = integrityLevel(GetCurrentProcess());
-  return theirs && ours && *theirs > *ours;
+// How the integrity level of another program compares with Vorelo's. A level that cannot be read
+// (another account's program, a protected one, or where security software strips the rights to
+// ask) is unknown.
+platform::Level levelOf(HANDLE process) {
+  static const std::optional<DWORD> ours = integrityLevel(GetCurrentProcess());
+  const std::optional<DWORD> theirs = process != nullptr ? integrityLevel(process) : std::nullopt;
+  if (!theirs || !ours) return platform::Level::Unknown;
+  return *theirs > *ours ? platform::Level::Higher : platform::Level::NotHigher;
 }
 
 bool sameText(const wchar_t* a, int aLength, const wchar_t* b, int bLength) {
   return CompareStringOrdinal(a, aLength, b, bLength, TRUE) == CSTR_EQUAL;
 }
 
-// The program of the window lives in the Windows folder: the shell's hosts of Start, Search and
-// the notification centre do; apps from the Store do not. A program that cannot be asked counts
-// as the shell's.
-bool programInWindowsFolder(HWND window) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  const UniqueHandle other(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+// The file name of a process's program, and whether it lives in the Windows folder (the shell's
+// hosts of Start, Search and the notification centre do; apps from the Store do not). A program
+// that cannot be asked counts as one of the Windows folder.
+void readProgram(HANDLE process, platform::WindowFacts& facts) {
+  facts.windowsProgram = true;
   wchar_t image[MAX_PATH];
   DWORD length = MAX_PATH;
-  if (!other || !QueryFullProcessImageNameW(other.get(), 0, image, &length)) return true;
+  if (process == nullptr || !QueryFullProcessImageNameW(process, 0, image, &length)) return;
+  const std::wstring_view path(image, length);
+  facts.program = narrow(path.substr(path.find_last_of(L'\\') + 1));
   wchar_t folder[MAX_PATH];
   const UINT n = GetSystemWindowsDirectoryW(folder, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH - 1) return true;
+  if (n == 0 || n >= MAX_PATH - 1) return;
   folder[n] = L'\\';
   const int prefix = static_cast<int>(n) + 1;
-  return static_cast<int>(length) > prefix && sameText(image, prefix, folder, prefix);
-}
-
-// The desktop, the taskbar, the task switcher, Start and Search: windows of the shell that are
-// reported as the window in front, where keys select icons by their names and Enter opens one.
-bool shellWindow(HWND window) {
-  if (window == GetDesktopWindow() || window == GetShellWindow()) return true;
-  static constexpr const wchar_t* kShellClasses[] = {L"Progman",
-                                                     L"WorkerW",
-                                                     L"Shell_TrayWnd",
-                                                     L"Shell_SecondaryTrayWnd",
-                                                     L"ForegroundStaging",
-                                                     L"MultitaskingViewFrame",
-                                                     L"XamlExplorerHostIslandWindow"};
-  wchar_t name[64];
-  const int length = GetClassNameW(window, name, 64);
-  if (length <= 0) return false;
-  for (const wchar_t* shell : kShellClasses) {
-    if (sameText(name, length, shell, -1)) return true;
-  }
-  return sameText(name, length, L"Windows.UI.Core.CoreWindow", -1) &&
-         programInWindowsFolder(window);
+  facts.windowsProgram =
+      static_cast<int>(length) > prefix && sameText(image, prefix, folder, prefix);
 }
 
 // Hidden by the desktop window manager while it seems shown: on another virtual desktop, or an
@@ -163,29 +137,49 @@ uint16_t sidedKey(const RAWKEYBOARD& key) {
 
 }  // namespace
 
-bool ownWindow(HWND window) {
+platform::WindowHandle Win32System::foregroundWindow() {
+  return asHandle(GetForegroundWindow());
+}
+
+platform::WindowFacts Win32System::windowFacts(platform::WindowHandle handle) {
+  // Every question goes to the system, none to the window's program: a program that hangs cannot
+  // keep Vorelo waiting.
+  HWND window = asHwnd(handle);
+  platform::WindowFacts facts;
+  if (window == nullptr || !IsWindow(window)) return facts;
+  facts.handle = handle;
   DWORD process = 0;
-  if (window != nullptr) GetWindowThreadProcessId(window, &process);
-  return window == nullptr || process == GetCurrentProcessId();
-}
-
-bool chatWindow(HWND window) {
-  return !ownWindow(window) && IsWindowVisible(window) && !IsIconic(window) &&
-         (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0 && !shellWindow(window) &&
-         !cloaked(window);
-}
-
-void Win32System::noteForeground(HWND window) {
-  if (chatWindow(window)) lastChat_ = window;
-}
-
-HWND Win32System::lastChat() const {
-  return lastChat_ != nullptr && IsWindow(lastChat_) ? lastChat_ : nullptr;
-}
-
-HWND Win32System::keyTargetWindow() const {
-  HWND foreground = GetForegroundWindow();
-  return chatWindow(foreground) ? foreground : lastChat();
+  const DWORD thread = GetWindowThreadProcessId(window, &process);
+  facts.ours = process == GetCurrentProcessId();
+  facts.visible = IsWindowVisible(window) != FALSE;
+  facts.minimised = IsIconic(window) != FALSE;
+  facts.enabled = IsWindowEnabled(window) != FALSE;
+  if (facts.ours) return facts;
+  facts.cloaked = cloaked(window);
+  facts.toolWindow = (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+  HWND shell = GetShellWindow();
+  facts.desktop = window == GetDesktopWindow() || window == shell;
+  DWORD shellProcess = 0;
+  if (shell != nullptr) GetWindowThreadProcessId(shell, &shellProcess);
+  facts.shellProcess = shellProcess != 0 && shellProcess == process;
+  wchar_t name[256];
+  const int length = GetClassNameW(window, name, 256);
+  facts.windowClass =
+      narrow(std::wstring_view(name, static_cast<std::size_t>(std::max(length, 0))));
+  HWND owner = GetWindow(window, GW_OWNER);
+  facts.owner = asHandle(owner);
+  facts.ownerEnabled = owner == nullptr || IsWindowEnabled(owner) != FALSE;
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof(gui);
+  if (thread != 0 && GetGUIThreadInfo(thread, &gui)) {
+    // Only these: the caret's bit is set in every chat.
+    facts.inMenu = (gui.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)) != 0;
+    facts.inMoveSize = (gui.flags & GUI_INMOVESIZE) != 0;
+  }
+  const UniqueHandle program(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+  readProgram(program.get(), facts);
+  facts.level = levelOf(program.get());
+  return facts;
 }
 
 std::optional<platform::FileContent> Win32System::readFile(std::string_view name) {
@@ -219,28 +213,22 @@ std::string Win32System::ansiToUtf8(std::string_view bytes) {
   return win32::ansiToUtf8(bytes);
 }
 
-engine::LayoutLookup Win32System::keyLayout() {
-  const HKL layout = layoutOf(keyTargetWindow());
+engine::LayoutLookup Win32System::layoutOf(platform::WindowHandle window) {
+  const HKL layout = keyboardLayoutOf(asHwnd(window));
   return [layout](char32_t ch) { return keyInLayout(ch, layout); };
 }
 
-platform::KeyTarget Win32System::keyTarget() {
-  HWND foreground = GetForegroundWindow();
-  return {chatWindow(foreground), runsHigher(foreground),
-          reinterpret_cast<std::uintptr_t>(foreground)};
-}
-
-std::string Win32System::captionOf(std::uintptr_t window) {
+std::string Win32System::captionOf(platform::WindowHandle window) {
   // GetWindowText reads another program's caption from the system, without a message to the
   // program: a busy or frozen chat cannot keep Vorelo waiting.
-  HWND hwnd = reinterpret_cast<HWND>(window);
+  HWND hwnd = asHwnd(window);
   wchar_t text[256];
   const int length = hwnd != nullptr && IsWindow(hwnd) ? GetWindowTextW(hwnd, text, 256) : 0;
   return narrow(std::wstring_view(text, static_cast<std::size_t>(std::max(length, 0))));
 }
 
 std::size_t Win32System::injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) {
-  std::vector<INPUT> inputs = toInputs(events, layoutOf(GetForegroundWindow()), batch);
+  std::vector<INPUT> inputs = toInputs(events, keyboardLayoutOf(GetForegroundWindow()), batch);
   return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 

@@ -14,12 +14,13 @@ class Win32System final : public platform::System {
  public:
   std::optional<platform::FileContent> readFile(std::string_view name) override;
   std::string ansiToUtf8(std::string_view bytes) override;
-  engine::LayoutLookup keyLayout() override;
-  platform::KeyTarget keyTarget() override;
-  std::string captionOf(std::uintptr_t window) override;
+  std::string captionOf(platform::WindowHandle window) override;
   uint16_t asyncKeyState(int virtualKey) override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               int windowStyle) override;
+  platform::WindowFacts windowFacts(platform::WindowHandle window) override;
+  platform::WindowHandle foregroundWindow() override;
+  engine::LayoutLookup layoutOf(platform::WindowHandle window) override;
 
   // Observes every key event of the session through raw input sent to `window`, also while
   // another program is in front. False when the system refuses; the key state is then read
@@ -31,31 +32,19 @@ class Win32System final : public platform::System {
   // The timer that calls pressBackOverdue.
   static constexpr UINT_PTR kPressBackTimerId = 6;
 
-  // The window in front has changed to `window`; a chat window is remembered as the one the
-  // user was in.
-  void noteForeground(HWND window);
-  // The chat window the user was in last, if it still exists.
-  HWND lastChat() const;
-
  protected:
   std::size_t injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) override;
   void schedulePressBack(bool on) override;
 
  private:
-  // The window the keys go to: the one in front, or, while no chat is in front (the user has
-  // just clicked 开始), the chat the user was in last.
-  HWND keyTargetWindow() const;
-
-  HWND lastChat_ = nullptr;
   HWND watchWindow_ = nullptr;
 };
 
-// A window of this program (the main window or one of its boxes). Null counts as ours, so it
-// is never taken for another program's window.
-bool ownWindow(HWND window);
-// A window that can take a chat message: a shown, not minimised, not cloaked top-level window of
-// another program that is no tool window and not the desktop, the taskbar, the task switcher,
-// Start or Search.
-bool chatWindow(HWND window);
+inline platform::WindowHandle asHandle(HWND window) {
+  return reinterpret_cast<platform::WindowHandle>(window);
+}
+inline HWND asHwnd(platform::WindowHandle handle) {
+  return reinterpret_cast<HWND>(handle);
+}
 
 }  // namespace vorelo::win32

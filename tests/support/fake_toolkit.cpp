@@ -198,9 +198,32 @@ std::optional<engine::LayoutKey> usLayoutKey(char32_t ch) {
 
 }  // namespace
 
-engine::LayoutLookup FakeSystem::keyLayout() {
+engine::LayoutLookup FakeSystem::layoutOf(platform::WindowHandle window) {
+  layoutQueries.push_back(window);
   if (layout) return layout;
   return usLayoutKey;
+}
+
+platform::WindowFacts FakeSystem::windowFacts(platform::WindowHandle window) {
+  if (window == kOurs) return {.handle = kOurs, .ours = true};
+  const auto found = windows.find(window);
+  return found != windows.end() ? found->second : platform::WindowFacts{};
+}
+
+platform::WindowHandle FakeSystem::foregroundWindow() {
+  return ownWindow != nullptr && ownWindow->inFront() ? kOurs : foreground;
+}
+
+platform::WindowFacts& FakeSystem::addWindow(platform::WindowHandle handle,
+                                             std::string windowClass) {
+  platform::WindowFacts& facts = windows[handle];
+  facts = {.handle = handle, .windowClass = std::move(windowClass)};
+  return facts;
+}
+
+void FakeSystem::bringToFront(platform::WindowHandle window) {
+  foreground = window;
+  noteForeground(window);
 }
 
 uint16_t FakeSystem::asyncKeyState(int virtualKey) {
@@ -226,6 +249,7 @@ bool FakeSystem::launch(platform::Folder folder, std::string_view program,
 
 Toolkit::Toolkit() {
   using app::Control;
+  system_.ownWindow = &window_;
   for (Control c : {Control::comContent, Control::comInterval, Control::comTotalTime}) {
     combos_[c].window = &window_;
   }

@@ -143,7 +143,7 @@ class FakeWindow final : public platform::WindowBackend {
   platform::WindowState state() const override { return state_; }
   // A box of the window is in front while it is open; the window itself once the user
   // brought it there.
-  bool ownsForeground() const override { return active_ || boxesOpen_ > 0; }
+  bool inFront() const { return active_ || boxesOpen_ > 0; }
   void focus(platform::ControlBackend& control) override { focused_ = &control; }
   // A control that had the focus was disabled: nothing has it now.
   void dropFocus(const platform::ControlBackend& control) {
@@ -208,20 +208,34 @@ class FakeSystem : public platform::System {
   std::string ansiToUtf8(std::string_view bytes) override;
   // Records the batch in `sent` when the pipeline delivered it.
   platform::Delivery sendKeys(std::span<const engine::KeyAction> actions) override;
-  engine::LayoutLookup keyLayout() override;
-  platform::KeyTarget keyTarget() override { return target; }
-  std::string captionOf(std::uintptr_t) override { return caption; }
+  std::string captionOf(platform::WindowHandle) override { return caption; }
+  platform::WindowFacts windowFacts(platform::WindowHandle window) override;
+  platform::WindowHandle foregroundWindow() override;
+  engine::LayoutLookup layoutOf(platform::WindowHandle window) override;
   uint16_t asyncKeyState(int virtualKey) override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               int windowStyle) override;
 
   // The layout of the window the keys go to; a US layout when not set.
   engine::LayoutLookup layout;
+  // The windows the layout was asked for, in order.
+  std::vector<platform::WindowHandle> layoutQueries;
   // Every batch of keystrokes delivered, in order.
   std::vector<std::vector<engine::KeyAction>> sent;
-  // The window in front, and its caption.
-  platform::KeyTarget target;
+
+  // The desktop: its windows by handle (each one's facts name it), the one in front, and the
+  // caption every window has. At first one chat is in front. Vorelo's own window is in front
+  // while the fake window is active or one of its boxes is open.
+  static constexpr platform::WindowHandle kChat = 1;
+  static constexpr platform::WindowHandle kOurs = 100;
+  std::map<platform::WindowHandle, platform::WindowFacts> windows{{kChat, {.handle = kChat}}};
+  platform::WindowHandle foreground = kChat;
   std::string caption = "聊天窗口";
+  const FakeWindow* ownWindow = nullptr;
+  // Adds a window of another program (a chat, unless the test says more of it).
+  platform::WindowFacts& addWindow(platform::WindowHandle handle, std::string windowClass = {});
+  // The window comes to the front, and the system reports it.
+  void bringToFront(platform::WindowHandle window);
   // How many events of each batch the system takes; all when not set.
   std::optional<std::size_t> acceptEvents;
   // The events the system took, in order, and the number of the last batch.

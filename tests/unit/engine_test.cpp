@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -220,7 +221,8 @@ TEST_F(EngineTest, PowerOffRunsBothCommandsFromTheSystemFoldersWhenTheBudgetRuns
 // again.
 class RefusedKeys : public EngineTest {
  protected:
-  void secondTickRefused(const platform::KeyTarget& target, std::optional<std::size_t> accepted,
+  void secondTickRefused(const std::function<void(fake::FakeSystem&)>& change,
+                         std::optional<std::size_t> accepted,
                          std::initializer_list<const char*> says) {
     auto& sys = tk.fakeSystem();
     sys.caption = "微信";
@@ -229,7 +231,7 @@ class RefusedKeys : public EngineTest {
     check(Control::chkCut).click();
     begin();
     advance(11000);
-    sys.target = target;
+    if (change) change(sys);
     sys.acceptEvents = accepted;
     sys.injected.clear();
     window().whileModal = [this] { advance(60000); };
@@ -254,8 +256,9 @@ class RefusedKeys : public EngineTest {
 };
 
 TEST_F(RefusedKeys, AWindowRunningAsAdministratorGetsNothing) {
-  secondTickRefused({.higherLevel = true}, std::nullopt,
-                    {"窗口“微信”", "请先退出这个 Vorelo，再以管理员身份运行 Vorelo"});
+  secondTickRefused(
+      [](fake::FakeSystem& sys) { sys.windows[sys.kChat].level = platform::Level::Higher; },
+      std::nullopt, {"窗口“微信”", "请先退出这个 Vorelo，再以管理员身份运行 Vorelo"});
   EXPECT_TRUE(tk.fakeSystem().injected.empty());
 }
 
@@ -272,8 +275,9 @@ TEST_F(RefusedKeys, ASystemThatTakesPartOfTheBatch) {
 // The desktop, the taskbar, Start, a minimised chat: keys typed there select and open icons or
 // search, so nothing is typed at all.
 TEST_F(RefusedKeys, NoChatInFront) {
-  secondTickRefused({.chat = false}, std::nullopt,
-                    {"没有可以接收消息的聊天窗口", "点一下它的输入框"});
+  secondTickRefused(
+      [](fake::FakeSystem& sys) { sys.bringToFront(sys.addWindow(2, "Progman").handle); },
+      std::nullopt, {"没有可以接收消息的聊天窗口", "前台是桌面、任务栏或开始菜单"});
   EXPECT_TRUE(tk.fakeSystem().injected.empty());
 }
 

@@ -170,7 +170,7 @@ TEST_F(HotkeyTest, F12DuringARunDoesNotCheckTheMessagesAgain) {
 TEST_F(HotkeyTest, ReportedPressesKeepThePressRules) {
   tk.fakeSystem().watchKeys();
   start(std::nullopt);
-  const auto press = [this] { w->tmrWatch_Timer(); };
+  const auto press = [this] { w->F12_Press(); };
   tk.clock().advance(60000);
   EXPECT_TRUE(tk.fakeSystem().keyQueries.empty()) << "the idle window does not poll";
   window().whileModal = press;  // a second press while the empty-list box is open

@@ -29,6 +29,8 @@ class WindowTest : public ::testing::Test {
   // there is no such file).
   app::MainWindow& start(std::optional<std::string> msgFile = std::nullopt) {
     if (msgFile) tk.fakeSystem().files["Msg.txt"] = *msgFile;
+    // The program starts remembering the window the user was in.
+    tk.fakeSystem().noteForeground(tk.fakeSystem().foreground);
     w = std::make_unique<app::MainWindow>(tk);
     w->Form_Load();
     return *w;
