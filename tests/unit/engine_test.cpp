@@ -218,7 +218,7 @@ TEST_F(EngineTest, PowerOffRunsBothCommandsFromTheSystemFoldersWhenTheBudgetRuns
 // Keys that cannot reach a chat end the run like 停止: nothing more is typed, the item stays
 // next, the tick is not charged, the computer is not powered off, and one box says which window
 // (or that no chat was in front) and what to do. Every key the part that went pressed is let go
-// again.
+// again. The run was started by F12, and the next F12 starts again.
 class RefusedKeys : public EngineTest {
  protected:
   void secondTickRefused(const std::function<void(fake::FakeSystem&)>& change,
@@ -229,7 +229,7 @@ class RefusedKeys : public EngineTest {
     start("a,^b,c");
     setDuration("1");
     check(Control::chkCut).click();
-    begin();
+    w->F12_Press();
     advance(11000);
     if (change) change(sys);
     sys.acceptEvents = accepted;
@@ -242,6 +242,7 @@ class RefusedKeys : public EngineTest {
     EXPECT_EQ(w->CycleIndex, 1);
     EXPECT_EQ(w->RemainingMs, 60000 - 11000);
     EXPECT_TRUE(sys.launches.empty());
+    EXPECT_TRUE(w->HotkeyStartsNext) << "the next F12 starts, as the box advises";
     ASSERT_EQ(window().messages().size(), 1u);
     const std::string& box = window().messages()[0];
     for (const char* part : says) EXPECT_NE(box.find(part), std::string::npos) << part;
@@ -340,12 +341,13 @@ TEST_F(EngineTest, TheCheckReadsTheLastItemAndTheBoxStaysNarrow) {
 }
 
 // The tick keeps its own check: a character the focused window's layout had at 开始 but lacks
-// at the tick stops the run; nothing of that message is typed, and the item stays next.
+// at the tick stops the run; nothing of that message is typed, the item stays next, and the next
+// F12 starts again.
 TEST_F(EngineTest, TheTickStopsOnAMessageItCannotType) {
   start("good,%满");
   tk.fakeSystem().layout = [](char32_t) { return engine::LayoutKey{'M', 0}; };
   check(Control::chkCut).click();
-  begin();
+  w->F12_Press();
   tk.fakeSystem().layout = [](char32_t ch) {
     return ch < 0x80 ? std::optional(engine::LayoutKey{'M', 0}) : std::nullopt;
   };
@@ -360,6 +362,7 @@ TEST_F(EngineTest, TheTickStopsOnAMessageItCannotType) {
   EXPECT_NE(window().messages()[0].find("{%}"), std::string::npos);
   EXPECT_EQ(w->CycleIndex, 1);
   EXPECT_EQ(w->RemainingMs, 900000 - 11000) << "the refused tick is not charged";
+  EXPECT_TRUE(w->HotkeyStartsNext);
 }
 
 // Items deleted while stopped can leave the cycle position at the list's length: the next tick
