@@ -1,5 +1,5 @@
-// What a desktop does around a run: the chat minimised or busy, the shell in front, a key another
-// program left down. The real vorelo.exe types into a receiver window that records every key
+// What a desktop does around a run: the chat minimised or busy, its prompt or menu open, the shell
+// or File Explorer in front, a key another program left down. The real vorelo.exe types into a receiver window that records every key
 // message it gets.
 #include <gtest/gtest.h>
 
@@ -22,8 +22,9 @@ using app::Control;
 class DesktopE2E : public ::testing::Test {
  protected:
   // The receiver comes first and Vorelo second, so minimising Vorelo hands the focus back to it.
-  void launch(const std::string& message = "m", std::string_view interval = "1") {
-    receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"));
+  void launch(const std::string& message = "m", std::string_view interval = "1",
+              const std::string& receiverOptions = {}) {
+    receiver = std::make_unique<Receiver>(siblingProgram("receiver.exe"), "", receiverOptions);
     app = std::make_unique<App>(programUnderTest(), message);
     app->retypeCombo(Control::comInterval, interval);
   }
@@ -40,11 +41,13 @@ class DesktopE2E : public ::testing::Test {
     });
     return text;
   }
-  // No chat in front: the run has stopped as 停止 does, and one box says so.
-  void expectStoppedWithoutAChat() {
+  // No chat in front: the run has stopped as 停止 does, and one box says so, naming what is in
+  // front instead.
+  void expectStoppedWithoutAChat(const char* named = "") {
     const std::optional<std::string> text = box();
     ASSERT_TRUE(text.has_value()) << "no box; received " << receiver->typed();
     EXPECT_NE(text->find("没有可以接收消息的聊天窗口"), std::string::npos) << *text;
+    EXPECT_NE(text->find(named), std::string::npos) << *text;
     EXPECT_TRUE(idle());
     for (HWND w : app->otherWindows()) clickDialogButton(w, IDOK);
   }
@@ -201,8 +204,69 @@ TEST_P(ShellInFront, StopsTheRunAndTypesNothingThere) {
   EXPECT_TRUE(shell.messages().empty()) << shell.typed();
 }
 
-INSTANTIATE_TEST_SUITE_P(Classes, ShellInFront, ::testing::Values("Progman", "Shell_TrayWnd"),
+INSTANTIATE_TEST_SUITE_P(Classes, ShellInFront,
+                         ::testing::Values("Progman", "Shell_TrayWnd", "NotifyIconOverflowWindow",
+                                           "CabinetWClass"),
                          [](const auto& info) { return std::string(info.param); });
+
+// The chat asks "保存更改?" (closed during a run): the prompt stays unanswered, and the run stops at
+// its next tick. A tick every 4 s leaves time to open the prompt between two messages.
+TEST_F(DesktopE2E, APromptOfTheChatStaysUnanswered) {
+  launch("m", "4");
+  beginSending(*app, *receiver);
+  ASSERT_TRUE(waitForSubmits(1));
+  const std::size_t arrived = receiver->submitTimes().size();
+  HWND prompt = receiver->openPrompt();
+  ASSERT_NE(prompt, nullptr) << "the receiver's prompt is not in front";
+  const double opened = nowMs();
+  expectStoppedWithoutAChat("提示框");
+  EXPECT_LT(nowMs() - opened, 4000.0 + 3000.0) << "the run went on past its next tick";
+  EXPECT_EQ(receiver->logged("ANSWER"), 0u) << "the prompt was answered";
+  EXPECT_TRUE(IsWindow(prompt));
+  EXPECT_EQ(receiver->submitTimes().size(), arrived);
+  clickDialogButton(prompt, IDCANCEL);
+  EXPECT_TRUE(waitFor([&] { return receiver->logged("ANSWER") == 1; }));
+}
+
+// The chat's menu made active (a tap of Alt does it): the message's letters would choose 文件 and
+// then 另存为. Nothing is chosen, and the run stops.
+TEST_F(DesktopE2E, TheMenuOfTheChatChoosesNothing) {
+  launch("fa", "4", "menu");
+  beginSending(*app, *receiver);
+  ASSERT_TRUE(waitForSubmits(1));
+  PostMessageW(receiver->window(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+  ASSERT_TRUE(waitFor([&] { return receiver->logged("MENULOOP") == 1; })) << "no menu opened";
+  expectStoppedWithoutAChat("菜单");
+  EXPECT_EQ(receiver->logged("CMD"), 0u) << "a menu item was chosen";
+  EXPECT_EQ(receiver->submitTimes().size(), 1u);
+}
+
+// Started from File Explorer (the window the user was in), 开始 finds no chat to hand the
+// keyboard to: it refuses with its box and the window stays as it is. Nothing reaches Explorer.
+TEST_F(DesktopE2E, BeginTypesNothingIntoFileExplorer) {
+  Receiver explorer(siblingProgram("receiver.exe"), "CabinetWClass");
+  app = std::make_unique<App>(programUnderTest(), std::string("m"));
+  ASSERT_TRUE(rig().activate(app->window()));
+  app->clickButton(Control::cmdBegin);
+  const std::optional<std::string> text = box();
+  ASSERT_TRUE(text.has_value()) << "no box; Explorer received " << explorer.typed();
+  EXPECT_NE(text->find("还没有用过聊天窗口"), std::string::npos) << *text;
+  EXPECT_FALSE(app->iconic());
+  EXPECT_TRUE(app->enabled(Control::cmdBegin)) << "a run started";
+  EXPECT_TRUE(explorer.messages().empty()) << explorer.typed();
+}
+
+// Some frameworks give every window of a program an owner, a visible zero-sized window of the
+// program's: such a chat gets every message.
+TEST_F(DesktopE2E, AChatOwnedByAZeroSizedWindowGetsEveryMessage) {
+  launch("m", "1", "owned");
+  ASSERT_NE(GetWindow(receiver->window(), GW_OWNER), nullptr);
+  beginSending(*app, *receiver);
+  ASSERT_TRUE(waitForSubmits(3)) << receiver->typed();
+  app->clickButton(Control::cmdStop);
+  EXPECT_EQ(receiver->typed().substr(0, 24), "m[Enter]m[Enter]m[Enter]");
+  EXPECT_TRUE(app->otherWindows().empty()) << "a box opened";
+}
 
 }  // namespace
 }  // namespace vorelo::e2e

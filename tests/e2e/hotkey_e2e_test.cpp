@@ -171,6 +171,34 @@ TEST_F(HotkeyE2E, HeldKeyTogglesOnlyOnce) {
   EXPECT_TRUE(waitFor([&] { return idle(); })) << "the next tap stops the run";
 }
 
+// A run started by F12 and stopped by Vorelo itself (here the chat's prompt came in front): its
+// box says to start again, and the first F12 in the chat does.
+TEST_F(HotkeyE2E, AfterAStopForAPromptTheFirstF12Starts) {
+  launch(std::string("a"));
+  // A tick every 4 s leaves time to open the prompt between two messages.
+  app->retypeCombo(Control::comInterval, "4");
+  focusReceiver();
+  tapF12();
+  ASSERT_TRUE(waitFor([&] { return sending(); }));
+  ASSERT_TRUE(waitFor([&] { return submitsSince(0) >= 1; }, Millis{8000}));
+  HWND prompt = receiver->openPrompt();
+  ASSERT_NE(prompt, nullptr) << "the receiver's prompt is not in front";
+  ASSERT_TRUE(waitFor([&] { return boxTexts().size() == 1; }, Millis{8000}));
+  EXPECT_NE(boxTexts()[0].find("提示框"), std::string::npos) << boxTexts()[0];
+  closeBoxes();
+  clickDialogButton(prompt, IDCANCEL);
+  ASSERT_TRUE(waitFor([&] { return receiver->logged("ANSWER") == 1; }));
+  ASSERT_TRUE(idle());
+
+  focusReceiver();
+  const double pressed = nowMs();
+  tapF12();
+  EXPECT_TRUE(waitFor([&] { return sending(); })) << "the first F12 does not start";
+  EXPECT_TRUE(waitFor([&] { return submitsSince(pressed) >= 1; }, Millis{8000}));
+  tapF12();
+  EXPECT_TRUE(waitFor([&] { return idle(); }));
+}
+
 TEST_F(HotkeyE2E, EmptyListShowsTheMessageOnceThenStopsThenShowsItAgain) {
   launch(std::string(""));
 

@@ -1,27 +1,38 @@
 // A stand-in chat window for end-to-end tests: it records every keyboard message it receives,
 // with the Ctrl/Shift/Alt state and the time, one line per message, flushed at once:
 //
-//   <milliseconds> <KD|KU|CH|SKD|SKU|SCH|MENU> <hex code> <C><S><A><E> <hex scan code>
+//   <milliseconds> <KD|KU|CH|SKD|SKU|SCH|MENU|MENULOOP|CMD|PROMPT|ANSWER> <hex code> <C><S><A><E>
+//   <hex scan code>
 //
 // C, S and A: Ctrl, Shift and Alt down; E: the key's extended flag; '-' where not. The scan code
 // is the key message's (0 for characters). MENU is a menu-bar activation (a lone Alt) the window
-// was asked for, which it declines.
+// was asked for, which it declines unless it has a menu bar; MENULOOP is its menu opening, CMD a
+// menu item chosen (its id). PROMPT is a modal prompt opening, ANSWER its answer (the button's
+// id).
 //
 // Times are QueryPerformanceCounter in milliseconds, the same clock in every process, so a
 // test can compare them with the moment it clicked a button.
 //
-// receiver.exe <log file> [caption [window class]]
-// The window takes the focus when it receives WM_APP (a test asks for it), and reads no
-// messages for wParam milliseconds when it receives WM_APP + 1, like a chat that is busy. Given a
-// class (one of the shell's, say), it registers its window under that name.
+// receiver.exe <log file> [caption [window class [options]]]
+// The window takes the focus when it receives WM_APP (a test asks for it), reads no messages for
+// wParam milliseconds when it receives WM_APP + 1, like a chat that is busy, and opens a modal
+// prompt owned by itself ("保存更改?", as an editor asks when it is closed) on WM_APP + 2. Given a
+// class (one of the shell's, say), it registers its window under that name ("-": its own).
+// Options, a word each in one argument: "menu" gives the window a menu bar; "owned" gives it an
+// owner, a visible zero-sized window of its own, as some frameworks do for every window.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace {
 
 FILE* logFile = nullptr;
+bool hasMenu = false;
+// The menu's items, chosen by letters typed while the menu is open.
+constexpr UINT kNewItem = 100;
+constexpr UINT kSaveAsItem = 101;
 // What arrived as text, shown in the window so a screenshot tells what was typed.
 std::wstring shown;
 LARGE_INTEGER frequency{};
@@ -73,9 +84,15 @@ LRESULT CALLBACK receiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_KEYMENU) {
         record("MENU", wParam);
-        return 0;
+        if (!hasMenu) return 0;
       }
       return DefWindowProcW(hwnd, msg, wParam, lParam);
+    case WM_ENTERMENULOOP:
+      record("MENULOOP", 0);
+      return 0;
+    case WM_COMMAND:
+      record("CMD", LOWORD(wParam));
+      return 0;
     // Passed on like any window does, so a lone Alt asks for the menu bar as it would in a chat.
     case WM_SYSKEYDOWN:
       record("SKD", wParam, lParam);
@@ -94,6 +111,12 @@ LRESULT CALLBACK receiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_APP + 1:
       Sleep(static_cast<DWORD>(wParam));
       return 0;
+    case WM_APP + 2: {
+      record("PROMPT", 0);
+      const int answer = MessageBoxW(hwnd, L"保存更改?", L"Vorelo Receiver", MB_YESNOCANCEL);
+      record("ANSWER", static_cast<WPARAM>(answer));
+      return 0;
+    }
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -111,7 +134,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   logFile = _wfopen(argv[1], L"w");
   if (logFile == nullptr) return 3;
   const std::wstring caption = argc > 2 ? argv[2] : L"Vorelo Receiver";
-  const std::wstring className = argc > 3 ? argv[3] : L"VoreloReceiver";
+  const std::wstring className =
+      argc > 3 && std::wstring_view(argv[3]) != L"-" ? argv[3] : L"VoreloReceiver";
+  const std::wstring_view options = argc > 4 ? argv[4] : L"";
+  hasMenu = options.find(L"menu") != std::wstring_view::npos;
+  const bool owned = options.find(L"owned") != std::wstring_view::npos;
   QueryPerformanceFrequency(&frequency);
 
   WNDCLASSEXW wc{};
@@ -122,8 +149,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
   wc.lpszClassName = className.c_str();
   RegisterClassExW(&wc);
+  HWND owner = nullptr;
+  if (owned) {
+    owner = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, nullptr,
+                            nullptr, instance, nullptr);
+  }
+  HMENU menu = nullptr;
+  if (hasMenu) {
+    HMENU file = CreatePopupMenu();
+    AppendMenuW(file, MF_STRING, kNewItem, L"新建(&N)");
+    AppendMenuW(file, MF_STRING, kSaveAsItem, L"另存为(&A)");
+    menu = CreateMenu();
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"文件(&F)");
+  }
   HWND hwnd = CreateWindowExW(0, wc.lpszClassName, caption.c_str(), WS_OVERLAPPEDWINDOW, 40, 40,
-                              400, 300, nullptr, nullptr, instance, nullptr);
+                              400, 300, owner, menu, instance, nullptr);
   LocalFree(argv);
   if (hwnd == nullptr) return 4;
   ShowWindow(hwnd, SW_SHOW);

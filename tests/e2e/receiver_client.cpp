@@ -1,5 +1,6 @@
 #include "e2e/receiver_client.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/utf.h"
@@ -9,9 +10,9 @@ namespace vorelo::e2e {
 
 std::optional<KeyMessage> parseKeyMessage(const std::string& line) {
   KeyMessage m;
-  char kind[8] = {};
+  char kind[12] = {};
   char mods[5] = {};
-  if (std::sscanf(line.c_str(), "%lf %7s %x %4s %x", &m.ms, kind, &m.code, mods, &m.scan) != 5) {
+  if (std::sscanf(line.c_str(), "%lf %11s %x %4s %x", &m.ms, kind, &m.code, mods, &m.scan) != 5) {
     return std::nullopt;
   }
   m.kind = kind;
@@ -30,12 +31,17 @@ bool isTextChar(const KeyMessage& m) {
   return m.kind == "CH" && m.code != 0x0D && m.code != 0x0A;
 }
 
-Receiver::Receiver(const std::string& exe, const std::string& windowClass)
+Receiver::Receiver(const std::string& exe, const std::string& windowClass,
+                   const std::string& options)
     : logPath_(uniqueTempPath("vorelo-receiver-") + ".log"),
       caption_("Vorelo Receiver " + std::to_string(GetTickCount64())),
-      process_(exe, "\"" + logPath_ + "\" \"" + caption_ + "\"" +
-                        (windowClass.empty() ? "" : " " + windowClass)) {
-  window_ = waitUntilShown(process_, {}, Millis{15000}).window;
+      process_(exe, "\"" + logPath_ + "\" \"" + caption_ + "\" " +
+                        (windowClass.empty() ? "-" : windowClass) +
+                        (options.empty() ? "" : " " + options)) {
+  // The window with the caption: with an owner, the program has a second window.
+  window_ = waitUntilShown(process_, [&](HWND w) { return windowText(w) == caption_; },
+                           Millis{15000})
+                .window;
   activate();
 }
 
@@ -57,6 +63,26 @@ bool Receiver::activate() {
 
 void Receiver::freeze(DWORD ms) {
   PostMessageW(window_, WM_APP + 1, ms, 0);
+}
+
+HWND Receiver::openPrompt() {
+  const std::size_t before = logged("PROMPT");
+  PostMessageW(window_, WM_APP + 2, 0, 0);
+  HWND prompt = nullptr;
+  waitFor([&] {
+    if (logged("PROMPT") == before) return false;
+    for (HWND w : visibleWindowsOf(process_.id())) {
+      if (windowClass(w) == "#32770") prompt = w;
+    }
+    return prompt != nullptr && GetForegroundWindow() == prompt;
+  });
+  return prompt;
+}
+
+std::size_t Receiver::logged(const std::string& kind) const {
+  const auto& all = messages();
+  return static_cast<std::size_t>(
+      std::count_if(all.begin(), all.end(), [&](const KeyMessage& m) { return m.kind == kind; }));
 }
 
 const std::vector<KeyMessage>& Receiver::messages() const {

@@ -14,7 +14,7 @@ namespace vorelo::e2e {
 
 struct KeyMessage {
   double ms = 0;     // QueryPerformanceCounter in milliseconds: see nowMs()
-  std::string kind;  // KD KU CH SKD SKU SCH, or MENU: a menu-bar activation
+  std::string kind;  // KD KU CH SKD SKU SCH; MENU MENULOOP CMD PROMPT ANSWER (see receiver.cpp)
   unsigned code = 0;
   bool ctrl = false;
   bool shift = false;
@@ -33,8 +33,10 @@ bool isTextChar(const KeyMessage& m);
 class Receiver {
  public:
   // Starts `exe` (Windows or Unix path) and waits until its window is up and active. With a
-  // class name, the window is registered under it.
-  explicit Receiver(const std::string& exe, const std::string& windowClass = {});
+  // class name, the window is registered under it. Options: "menu" (a menu bar), "owned" (owned
+  // by a visible zero-sized window of its own), or both.
+  explicit Receiver(const std::string& exe, const std::string& windowClass = {},
+                    const std::string& options = {});
   ~Receiver();
   Receiver(const Receiver&) = delete;
   Receiver& operator=(const Receiver&) = delete;
@@ -46,6 +48,11 @@ class Receiver {
   bool activate();
   // The receiver reads no messages for `ms`, from a moment after this call.
   void freeze(DWORD ms);
+  // Opens a modal prompt owned by the window ("保存更改?", 是, 否 and 取消), as an editor does
+  // when it is closed with unsaved changes, and returns it once it is up and in front.
+  HWND openPrompt();
+  // The number of messages of this kind logged so far (MENULOOP, CMD, ANSWER, ...).
+  std::size_t logged(const std::string& kind) const;
   bool active() const;
 
   // Every key message logged so far. Only what was added since the last call is read, so
