@@ -1,4 +1,4 @@
-// frmMain: the program's only window and the owner of all its state. Its event procedures are
+// MainWindow: the program's only window and the owner of all its state. Its event procedures are
 // named after the control that raises them and the event; they are defined in the files named
 // after what they do (start-up and exit, list editing, send settings, sending, the F12 watcher)
 // and call the pure logic of messages/, settings/ and engine/.

@@ -183,14 +183,14 @@ void MainWindow::cmdBegin_Click() {
     // The chat comes first: with none to type into (a prompt, File Explorer, the desktop in front,
     // or no chat since Vorelo started), nothing starts and the window stays as it is. Its keyboard
     // layout is the one the messages are checked in.
-    auto& system = toolkit.system();
-    const platform::StartChat chat = system.chatToStartIn();
+    auto& chats = toolkit.chats();
+    const platform::StartChat chat = chats.toStartIn();
     if (chat.window == 0) form.messageBox(noChatAtStartText(chat));
-    if (chat.window == 0 || !CheckMessagesBeforeRun(system.layoutOf(chat.window))) {
+    if (chat.window == 0 || !CheckMessagesBeforeRun(toolkit.system().layoutOf(chat.window))) {
       startRefused_ = true;
       return;
     }
-    system.setRunChat(chat.window);
+    chats.setRunChat(chat.window);
     // Where the focus is, read before the controls are locked: a disabled control loses it.
     NoteFocusBeforeRun();
     runStartMs_ = RemainingMs;
@@ -213,7 +213,7 @@ void MainWindow::cmdStop_Click() {
   if (wasSending) ReturnFocus();
   form.setState(platform::WindowState::Normal);
   // Shown again, the window gives the keyboard back only to the run's chat; then the run has none.
-  toolkit.system().setRunChat(0);
+  toolkit.chats().setRunChat(0);
 }
 
 void MainWindow::NoteFocusBeforeRun() {
@@ -264,22 +264,23 @@ void MainWindow::tmrSend_Timer() {
   // The typing half. With one of this program's own windows in front (the user brought it back
   // during the run), the keys would go into Vorelo itself: nothing is typed, and the cycle stays
   // where it is. The budget is charged all the same: the duration is wall-clock time.
-  if (toolkit.system().front().kind != platform::WindowKind::Ours && !TypeNextMessage()) return;
+  if (toolkit.chats().inFront().kind != platform::WindowKind::Ours && !TypeNextMessage()) return;
 
-  // The budget half. Each statement that fails is skipped and the next one runs.
+  // The budget half: the interval is charged, and the run ends once the budget is below zero.
   RemainingMs = engine::chargeTick(RemainingMs, SendIntervalMs);
   form.setProgress(RunProgress(platform::Progress::State::Running));
   if (engine::budgetUsedUp(RemainingMs)) {
     cmdStop_Click();
-    // A power-off program that fails to start is skipped; the next one still runs.
+    // Two programs, in turn, each skipped when it fails to start: rundll.exe ends the session where
+    // that old program exists (its launch fails elsewhere), shutdown.exe powers off after 30 s
+    // with the notice.
     if (chkCut.value() == kTicked) {
-      constexpr int kMinimizedWithFocus = 2;
+      constexpr auto kShow = platform::ShowStyle::MinimisedWithFocus;
       auto& system = toolkit.system();
       system.launch(platform::Folder::Windows, "rundll.exe", "rundll.exe user.exe,exitwindows",
-                    kMinimizedWithFocus);
+                    kShow);
       system.launch(platform::Folder::System, "shutdown.exe",
-                    "shutdown -s -t 30 -c \"" + std::string(kPowerOffComment) + "\"",
-                    kMinimizedWithFocus);
+                    "shutdown -s -t 30 -c \"" + std::string(kPowerOffComment) + "\"", kShow);
     }
   }
 }
@@ -314,7 +315,8 @@ bool MainWindow::TypeNextMessage() {
   // Read in whole before anything is typed: a message that cannot be typed (the layout may
   // have changed since 开始 checked it) types nothing, not even the submit key, and ends the run
   // with a box saying why. The item stays next, where the user can find it.
-  const engine::ParseResult keys = engine::readMessage(message, toolkit.system().keyLayout());
+  auto& chats = toolkit.chats();
+  const engine::ParseResult keys = engine::readMessage(message, chats.keyLayout());
   if (!keys.ok()) {
     StopOnError(badMessageText(cycling ? std::optional<int>(CycleIndex) : std::nullopt,
                                chkCut.value() == kTicked, message, *keys.error));
@@ -327,9 +329,9 @@ bool MainWindow::TypeNextMessage() {
   // Keys that cannot reach the window in front (a program running as administrator, a locked
   // screen) end the run like 停止, with a box saying why: a run that types nothing must not go
   // on to power the computer off as if it had worked. The item stays next.
-  auto& system = toolkit.system();
-  platform::Delivery delivery = system.sendKeys(keys.actions);
-  if (delivery.sent()) delivery = system.sendKeys(submit.actions);
+  auto& pipeline = toolkit.keys();
+  platform::Delivery delivery = pipeline.send(keys.actions, chats.inFront());
+  if (delivery.sent()) delivery = pipeline.send(submit.actions, chats.inFront());
   // The F12 this message pressed is Vorelo's own, not the user's.
   if (pressesF12(keys.actions)) ownHotkeyPressPending_ = true;
   if (!delivery.sent()) {

@@ -31,7 +31,7 @@ MainWindow::MainWindow(Toolkit& tk)
       chkCut(tk.check(Control::chkCut)),
       comInterval(tk.combo(Control::comInterval)),
       comTotalTime(tk.combo(Control::comTotalTime)),
-      hotkeyPressesReported_(tk.system().reportsHotkeyPresses()) {
+      hotkeyPressesReported_(tk.keys().reportsHotkeyPresses()) {
   // The state the window is created with, before any procedure is connected.
   for (const char* item : kIntervalPresets) comInterval.addItem(item);
   for (const char* item : kDurationPresets) comTotalTime.addItem(item);

@@ -4,6 +4,8 @@
 
 #include "app/layout.h"
 #include "platform/backend.h"
+#include "platform/chats.h"
+#include "platform/key_pipeline.h"
 #include "platform/system.h"
 
 namespace vorelo::app {
@@ -19,6 +21,8 @@ class Toolkit {
   virtual platform::TimerBackend& timer(TimerName timer) = 0;
   virtual platform::WindowBackend& window() = 0;
   virtual platform::System& system() = 0;
+  virtual platform::Chats& chats() = 0;
+  virtual platform::KeyPipeline& keys() = 0;
 };
 
 }  // namespace vorelo::app

@@ -16,35 +16,11 @@ namespace {
 using app::Control;
 using app::Kind;
 
-constexpr UINT kNoActivateMs = 1000;
-// After 开始 minimised the window: how often, and how many times, the keyboard is checked.
-constexpr UINT kHandBackMs = 150;
-constexpr int kHandBackChecks = 7;
-// A window shown again is checked until it has been seen shown this many times in a row, and
-// at most kShownAgainChecks times.
-constexpr UINT kShownAgainMs = 200;
-constexpr int kShownInARow = 5;
-constexpr int kShownAgainChecks = 25;
-
-// The frame told of every change of the window in front, where the system reports them.
-MainFrame* foregroundWatcher = nullptr;
-
-// A window came to the front, or a window was restored from the taskbar (it may become the
-// foreground window while still minimised, and only then be shown).
-void CALLBACK foregroundChanged(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG, DWORD,
-                                DWORD) noexcept {
-  if (object != OBJID_WINDOW || foregroundWatcher == nullptr) return;
-  if (event == EVENT_SYSTEM_FOREGROUND || window == GetForegroundWindow()) {
-    foregroundWatcher->noteForeground(window);
-  }
-}
-
 }  // namespace
 
 MainFrame::MainFrame(HINSTANCE instance) : instance_(instance) {}
 
 MainFrame::~MainFrame() {
-  if (foregroundWatcher == this) foregroundWatcher = nullptr;
   // The logic goes first: its controls and timers refer to the native parts below.
   logic_.reset();
   tmrWatch_.reset();
@@ -65,27 +41,22 @@ void MainFrame::registerClass() {
 }
 
 void MainFrame::create(int showCommand) {
-  // The window the user was in when Vorelo started, and every later change where the system
-  // reports it (Wine does not): where the keyboard goes back when Vorelo minimises itself.
-  system_.noteForeground(asHandle(GetForegroundWindow()));
-  foregroundWatcher = this;
-  for (std::size_t i = 0; i < foregroundHooks_.size(); ++i) {
-    const DWORD event = i == 0 ? EVENT_SYSTEM_FOREGROUND : EVENT_SYSTEM_MINIMIZEEND;
-    foregroundHooks_[i].reset(SetWinEventHook(event, event, nullptr, &foregroundChanged, 0, 0,
-                                              WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
-  }
+  // The window the user is in, before Vorelo's own comes up.
+  keeper_.start(instance_);
+  system_.setKeeper(&keeper_);
   registerClass();
   if (CreateWindowExW(kMainExStyle, kMainWindowClass, L"", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                       0, 0, nullptr, nullptr, instance_, this) == nullptr) {
     throw StartupError(L"无法创建主窗口", GetLastError());
   }
+  keeper_.keep(hwnd_);
   // Run as administrator, Vorelo still hears from the taskbar of the user's desktop, and from a
   // second copy started normally, which asks it to show itself.
   for (const UINT message : {taskbar_.buttonCreatedMessage(), kShowRunningWindow}) {
     ChangeWindowMessageFilterEx(hwnd_, message, MSGFLT_ALLOW, nullptr);
   }
   // Raw input shows every key event of the session; without it the key state is read directly.
-  system_.watchKeyboard(hwnd_);
+  if (system_.watchKeyboard(hwnd_)) keys_.watchKeys();
   dpi_ = dpiForWindow(hwnd_);
   setFont();
   createControls();
@@ -155,7 +126,7 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       end();
       return 0;
     case kShowRunningWindow:
-      showRunningWindow();
+      keeper_.showRunningWindow(logic_ != nullptr && logic_->tmrSend.enabled());
       return 0;
     case WM_DPICHANGED:
       applyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
@@ -206,25 +177,13 @@ void MainFrame::onTimer(UINT_PTR id) {
     case TimerId::Send:
       tmrSend_->elapsed();
       break;
-    case TimerId::Activatable:
-      makeActivatable();
-      break;
-    case TimerId::HandBack:
-      handBackKeyboard();
-      break;
-    case TimerId::ShownAgain:
-      checkShownAgain();
-      break;
-    case TimerId::PressBack:
-      system_.pressBackOverdue();
-      break;
   }
 }
 
 bool MainFrame::onActivate(WPARAM wParam) {
   if (LOWORD(wParam) == WA_INACTIVE) {
     // The window that took the keyboard from Vorelo is the one the user is in now.
-    system_.noteForeground(asHandle(GetForegroundWindow()));
+    keeper_.noteForeground(GetForegroundWindow());
     HWND focus = GetFocus();
     if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
     return true;
@@ -237,20 +196,13 @@ bool MainFrame::onActivate(WPARAM wParam) {
 void MainFrame::onRawInput(HRAWINPUT input) {
   // F12 pressed anywhere, by the user or another program: the same press the poll would see.
   const auto time = static_cast<uint32_t>(GetMessageTime());
-  if (system_.onRawInput(input, time) && logic_ != nullptr) logic_->F12_Press();
+  const std::optional<engine::ObservedKey> key = system_.rawKey(input, time);
+  if (key && keys_.observeKey(*key) && logic_ != nullptr) logic_->F12_Press();
 }
 
 void MainFrame::onBoxShown(HWND box) {
   // Only a box of this thread: any program can post this message, naming any window.
   if (GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId()) bringBoxToFront(box, hwnd_);
-}
-
-void MainFrame::showRunningWindow() {
-  // A second copy was started. While a run goes on the window stays as it is (minimised, the
-  // keys going to the chat window); when idle it comes back, in front.
-  if (logic_ != nullptr && logic_->tmrSend.enabled()) return;
-  ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
-  SetForegroundWindow(hwnd_);
 }
 
 void MainFrame::restoreFocus() {
@@ -294,14 +246,6 @@ platform::TimerBackend& MainFrame::timer(app::TimerName name) {
   return name == app::TimerName::tmrWatch ? *tmrWatch_ : *tmrSend_;
 }
 
-void MainFrame::startTimer(TimerId id, UINT ms) {
-  SetTimer(hwnd_, static_cast<UINT_PTR>(id), ms, nullptr);
-}
-
-void MainFrame::stopTimer(TimerId id) {
-  KillTimer(hwnd_, static_cast<UINT_PTR>(id));
-}
-
 // --- platform::WindowBackend ---------------------------------------------------------------
 
 void MainFrame::setCaption(std::string_view text) {
@@ -318,91 +262,15 @@ void MainFrame::setIcon(platform::Icon icon) {
 }
 
 void MainFrame::setState(platform::WindowState state) {
-  // A new state ends the checks left from the last one.
-  stopTimer(TimerId::ShownAgain);
-  stopTimer(TimerId::HandBack);
   if (state == platform::WindowState::Minimized) {
-    makeActivatable();
-    // SW_MINIMIZE activates the next window, so the keystrokes that follow go there.
-    ShowWindow(hwnd_, SW_MINIMIZE);
-    minimisedByUs_ = true;
-    handBackChecks_ = kHandBackChecks;
-    startTimer(TimerId::HandBack, kHandBackMs);
-    return;
-  }
-  if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) showWithoutActivating();
-  // A window manager still busy with the minimise asked for before may carry it out after the
-  // window was shown, or echo it late, even when the window looks shown now: the window is
-  // checked, and shown once more when it needs to be.
-  if (std::exchange(minimisedByUs_, false)) {
-    shownAgainChecks_ = kShownAgainChecks;
-    shownInARow_ = 0;
-    startTimer(TimerId::ShownAgain, kShownAgainMs);
-  }
-}
-
-void MainFrame::makeActivatable() {
-  stopTimer(TimerId::Activatable);
-  const LONG_PTR exStyle = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
-  if (exStyle & WS_EX_NOACTIVATE) {
-    SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, exStyle & ~WS_EX_NOACTIVATE);
-  }
-}
-
-void MainFrame::checkShownAgain() {
-  // A window manager slowed down by a busy machine can carry out the minimise of 开始 after the
-  // window was shown again by a stop, seconds later. The window is shown once more each time,
-  // until it has stayed shown for a second.
-  if (IsIconic(hwnd_)) {
-    showWithoutActivating();
-    shownInARow_ = 0;
+    keeper_.minimise();
   } else {
-    ++shownInARow_;
-  }
-  if (shownInARow_ >= kShownInARow || --shownAgainChecks_ <= 0) {
-    stopTimer(TimerId::ShownAgain);
-    shownAgainChecks_ = 0;
-  }
-}
-
-void MainFrame::handBackKeyboard() {
-  // The window manager normally activates the next window. When it leaves the keyboard with
-  // no chat (with nobody, the desktop, the taskbar, File Explorer, or this minimised window: Wine
-  // and the window manager can disagree on who is in front), it goes back to the run's chat, until
-  // a chat has it. Never to a window that is no chat by now (minimised, disabled by a prompt).
-  const bool lost = IsIconic(hwnd_) && !system_.front().chat();
-  if (lost) {
-    const platform::WindowHandle chat = system_.runChat();
-    if (system_.kindOf(chat) == platform::WindowKind::Chat) SetForegroundWindow(asHwnd(chat));
-  }
-  if (!lost || --handBackChecks_ <= 0) stopTimer(TimerId::HandBack);
-}
-
-void MainFrame::showWithoutActivating() {
-  // A stop the user did not make in this window (F12, the time running out, a bad message)
-  // shows it again without taking the keyboard from the window the user is typing in. A window
-  // manager may activate a restored window all the same; with WS_EX_NOACTIVATE, for a moment,
-  // it does not.
-  HWND previous = GetForegroundWindow();
-  if (previous != nullptr && !ownsForeground()) {
-    SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
-    startTimer(TimerId::Activatable, kNoActivateMs);
-  }
-  ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
-  // Given back only to a chat: a prompt or a menu that ended the run is not brought forward.
-  if (previous != nullptr && GetForegroundWindow() == hwnd_ &&
-      system_.kindOf(asHandle(previous)) == platform::WindowKind::Chat) {
-    SetForegroundWindow(previous);
+    keeper_.showAgain();
   }
 }
 
 platform::WindowState MainFrame::state() const {
   return IsIconic(hwnd_) ? platform::WindowState::Minimized : platform::WindowState::Normal;
-}
-
-bool MainFrame::ownsForeground() {
-  // A minimised Vorelo left in front is not the user at its window.
-  return system_.front().kind == platform::WindowKind::Ours;
 }
 
 void MainFrame::setProgress(const platform::Progress& progress) {

@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "app/toolkit.h"
+#include "win32/foreground_keeper.h"
 #include "win32/handles.h"
 #include "win32/native_controls.h"
 #include "win32/taskbar.h"
@@ -27,21 +28,8 @@ inline constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS
 // On the taskbar even while it is briefly shown without activation (setState).
 inline constexpr DWORD kMainExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 
-// The timers of the main window, by SetTimer id.
-enum class TimerId : UINT_PTR {
-  // The window logic's two timers.
-  Watch = 1,
-  Send,
-  // Ends the moment after a stop during which the window cannot be activated.
-  Activatable,
-  // Checks, a moment after 开始 minimised the window, that the keyboard went back to the window
-  // the user was in.
-  HandBack,
-  // Checks that a window shown again after a stop has stayed shown.
-  ShownAgain,
-  // Presses the user's modifiers back when the batch they wait for is late (Win32System).
-  PressBack = Win32System::kPressBackTimerId,
-};
+// The window logic's two timers, by SetTimer id. The keeper's timers run on a window of its own.
+enum class TimerId : UINT_PTR { Watch = 1, Send };
 
 class MainFrame final : public app::Toolkit, public platform::WindowBackend {
  public:
@@ -55,7 +43,6 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   void create(int showCommand);
   // True when the message should not be dispatched (keyboard navigation between controls).
   bool preTranslate(MSG& msg);
-  void noteForeground(HWND window) { system_.noteForeground(asHandle(window)); }
 
   // app::Toolkit
   platform::ComboBackend& combo(app::Control control) override;
@@ -64,6 +51,8 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   platform::TimerBackend& timer(app::TimerName name) override;
   platform::WindowBackend& window() override { return *this; }
   platform::System& system() override { return system_; }
+  platform::Chats& chats() override { return chats_; }
+  platform::KeyPipeline& keys() override { return keys_; }
 
   // platform::WindowBackend
   void setCaption(std::string_view text) override;
@@ -87,7 +76,6 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   bool onActivate(WPARAM wParam);
   void onBoxShown(HWND box);
   void onRawInput(HRAWINPUT input);
-  void showRunningWindow();
   void restoreFocus();
 
   // Layout (main_frame_layout.cpp).
@@ -108,14 +96,6 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   template <typename Native>
   Native& native(app::Control control, app::Kind kind, app::Kind other = app::Kind::Frame);
   HWND windowOf(const platform::ControlBackend& control) const;
-  void makeActivatable();
-  void showWithoutActivating();
-  // This window or one of its boxes is in front, shown.
-  bool ownsForeground();
-  void handBackKeyboard();
-  void checkShownAgain();
-  void startTimer(TimerId id, UINT ms);
-  void stopTimer(TimerId id);
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
@@ -127,17 +107,11 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   std::optional<platform::Icon> shownIcon_;
   UniqueWindow tips_;
   HWND lastFocus_ = nullptr;
-  // The window in front and windows restored, where the system reports them (not Wine).
-  std::array<UniqueWinEventHook, 2> foregroundHooks_;
   TaskbarProgress taskbar_;
-  // Looks left at the keyboard after 开始 minimised the window (handBackKeyboard).
-  int handBackChecks_ = 0;
-  // Looks left at a window shown again after a stop (checkShownAgain).
-  int shownAgainChecks_ = 0;
-  int shownInARow_ = 0;
-  // The window was minimised by 开始 and not yet shown again by a stop.
-  bool minimisedByUs_ = false;
   Win32System system_;
+  platform::Chats chats_{system_};
+  platform::KeyPipeline keys_{system_};
+  ForegroundKeeper keeper_{chats_, keys_};
   // The window's controls, by position in the layout table.
   std::array<std::unique_ptr<NativeControl>, app::kControlCount> controls_;
   std::unique_ptr<NativeTimer> tmrWatch_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/key_events.h"
+#include "win32/foreground_keeper.h"
 #include "win32/handles.h"
 #include "win32/libraries.h"
 #include "win32/text.h"
@@ -232,12 +233,8 @@ std::size_t Win32System::injectKeys(std::span<const engine::KeyEvent> events, ui
   return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-void Win32System::schedulePressBack(bool on) {
-  if (on) {
-    SetTimer(watchWindow_, kPressBackTimerId, kPressBackWaitMs, nullptr);
-  } else {
-    KillTimer(watchWindow_, kPressBackTimerId);
-  }
+void Win32System::schedulePressBack(bool on, unsigned ms) {
+  if (keeper_ != nullptr) keeper_->schedulePressBack(on, ms);
 }
 
 bool Win32System::watchKeyboard(HWND window) {
@@ -246,23 +243,19 @@ bool Win32System::watchKeyboard(HWND window) {
   keyboard.usUsage = 0x06;      // keyboard
   keyboard.dwFlags = RIDEV_INPUTSINK;
   keyboard.hwndTarget = window;
-  if (!RegisterRawInputDevices(&keyboard, 1, sizeof(keyboard))) return false;
-  watchWindow_ = window;
-  watchKeys();
-  return true;
+  return RegisterRawInputDevices(&keyboard, 1, sizeof(keyboard)) != FALSE;
 }
 
-bool Win32System::onRawInput(HRAWINPUT input, uint32_t timeMs) {
+std::optional<engine::ObservedKey> Win32System::rawKey(HRAWINPUT input, uint32_t timeMs) {
   RAWINPUT data{};
   UINT size = sizeof(data);
-  if (!reportsHotkeyPresses() ||
-      GetRawInputData(input, RID_INPUT, &data, &size, sizeof(RAWINPUTHEADER)) == UINT(-1) ||
+  if (GetRawInputData(input, RID_INPUT, &data, &size, sizeof(RAWINPUTHEADER)) == UINT(-1) ||
       data.header.dwType != RIM_TYPEKEYBOARD || data.data.keyboard.VKey >= 0xFF) {
-    return false;
+    return std::nullopt;
   }
   const RAWKEYBOARD& key = data.data.keyboard;
-  return observeKey({sidedKey(key), (key.Flags & RI_KEY_BREAK) != 0,
-                     static_cast<uint32_t>(key.ExtraInformation), timeMs});
+  return engine::ObservedKey{sidedKey(key), (key.Flags & RI_KEY_BREAK) != 0,
+                             static_cast<uint32_t>(key.ExtraInformation), timeMs};
 }
 
 uint16_t Win32System::asyncKeyState(int virtualKey) {
@@ -270,7 +263,7 @@ uint16_t Win32System::asyncKeyState(int virtualKey) {
 }
 
 bool Win32System::launch(platform::Folder folder, std::string_view program,
-                         std::string_view commandLine, int windowStyle) {
+                         std::string_view commandLine, platform::ShowStyle show) {
   wchar_t dir[MAX_PATH];
   const UINT n = folder == platform::Folder::System ? GetSystemDirectoryW(dir, MAX_PATH)
                                                     : GetWindowsDirectoryW(dir, MAX_PATH);
@@ -283,7 +276,8 @@ bool Win32System::launch(platform::Folder folder, std::string_view program,
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(windowStyle == 2 ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
+  startup.wShowWindow = static_cast<WORD>(
+      show == platform::ShowStyle::MinimisedWithFocus ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,
                       CREATE_UNICODE_ENVIRONMENT, nullptr, folderPath.c_str(), &startup,

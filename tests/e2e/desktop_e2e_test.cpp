@@ -1,6 +1,6 @@
 // What a desktop does around a run: the chat minimised or busy, its prompt or menu open, the shell
-// or File Explorer in front, a key another program left down. The real vorelo.exe types into a receiver window that records every key
-// message it gets.
+// or File Explorer in front, a key another program left down. The real vorelo.exe types into a
+// receiver window that records every key message it gets.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -209,8 +209,8 @@ INSTANTIATE_TEST_SUITE_P(Classes, ShellInFront,
                                            "CabinetWClass"),
                          [](const auto& info) { return std::string(info.param); });
 
-// The chat asks "保存更改?" (closed during a run): the prompt stays unanswered, and the run stops at
-// its next tick. A tick every 4 s leaves time to open the prompt between two messages.
+// The chat asks "保存更改?" (closed during a run): the prompt stays unanswered, and the run stops
+// at its next tick. A tick every 4 s leaves time to open the prompt between two messages.
 TEST_F(DesktopE2E, APromptOfTheChatStaysUnanswered) {
   launch("m", "4");
   beginSending(*app, *receiver);

@@ -39,8 +39,8 @@ Receiver::Receiver(const std::string& exe, const std::string& windowClass,
                         (windowClass.empty() ? "-" : windowClass) +
                         (options.empty() ? "" : " " + options)) {
   // The window with the caption: with an owner, the program has a second window.
-  window_ = waitUntilShown(process_, [&](HWND w) { return windowText(w) == caption_; },
-                           Millis{15000})
+  window_ = waitUntilShown(
+                process_, [&](HWND w) { return windowText(w) == caption_; }, Millis{15000})
                 .window;
   activate();
 }

@@ -157,9 +157,10 @@ std::string FakeSystem::ansiToUtf8(std::string_view bytes) {
   return out;
 }
 
-platform::Delivery FakeSystem::sendKeys(std::span<const engine::KeyAction> actions) {
-  platform::Delivery delivery = System::sendKeys(actions);
-  if (delivery.sent()) sent.emplace_back(actions.begin(), actions.end());
+platform::Delivery FakeKeys::send(std::span<const engine::KeyAction> actions,
+                                  const platform::Front& target) {
+  platform::Delivery delivery = KeyPipeline::send(actions, target);
+  if (delivery.sent()) system_.sent.emplace_back(actions.begin(), actions.end());
   return delivery;
 }
 
@@ -221,9 +222,9 @@ platform::WindowFacts& FakeSystem::addWindow(platform::WindowHandle handle,
   return facts;
 }
 
-void FakeSystem::bringToFront(platform::WindowHandle window) {
-  foreground = window;
-  noteForeground(window);
+void Toolkit::bringToFront(platform::WindowHandle window) {
+  system_.foreground = window;
+  chats_.noteForeground(window);
 }
 
 uint16_t FakeSystem::asyncKeyState(int virtualKey) {
@@ -239,11 +240,11 @@ uint16_t FakeSystem::asyncKeyState(int virtualKey) {
 }
 
 bool FakeSystem::launch(platform::Folder folder, std::string_view program,
-                        std::string_view commandLine, int windowStyle) {
+                        std::string_view commandLine, platform::ShowStyle show) {
   if (std::find(missingPrograms.begin(), missingPrograms.end(), program) != missingPrograms.end()) {
     return false;
   }
-  launches.push_back({folder, std::string(program), std::string(commandLine), windowStyle});
+  launches.push_back({folder, std::string(program), std::string(commandLine), show});
   return true;
 }
 

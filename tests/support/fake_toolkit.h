@@ -202,25 +202,27 @@ class FakeWindow final : public platform::WindowBackend {
   int boxesOpen_ = 0;
 };
 
-class FakeSystem : public platform::System {
+// The operating system as the window logic sees it, in memory: files, programs started, the
+// desktop's windows, the key state and the events injected.
+class FakeSystem final : public platform::System {
  public:
   std::optional<platform::FileContent> readFile(std::string_view name) override;
   std::string ansiToUtf8(std::string_view bytes) override;
-  // Records the batch in `sent` when the pipeline delivered it.
-  platform::Delivery sendKeys(std::span<const engine::KeyAction> actions) override;
-  std::string captionOf(platform::WindowHandle) override { return caption; }
+  bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
+              platform::ShowStyle show) override;
   platform::WindowFacts windowFacts(platform::WindowHandle window) override;
   platform::WindowHandle foregroundWindow() override;
+  std::string captionOf(platform::WindowHandle) override { return caption; }
   engine::LayoutLookup layoutOf(platform::WindowHandle window) override;
   uint16_t asyncKeyState(int virtualKey) override;
-  bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
-              int windowStyle) override;
+  std::size_t injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) override;
+  void schedulePressBack(bool on, unsigned) override { pressBackScheduled = on; }
 
   // The layout of the window the keys go to; a US layout when not set.
   engine::LayoutLookup layout;
   // The windows the layout was asked for, in order.
   std::vector<platform::WindowHandle> layoutQueries;
-  // Every batch of keystrokes delivered, in order.
+  // Every batch of keystrokes delivered, in order (FakeKeys records them).
   std::vector<std::vector<engine::KeyAction>> sent;
 
   // The desktop: its windows by handle (each one's facts name it), the one in front, and the
@@ -234,8 +236,7 @@ class FakeSystem : public platform::System {
   const FakeWindow* ownWindow = nullptr;
   // Adds a window of another program (a chat, unless the test says more of it).
   platform::WindowFacts& addWindow(platform::WindowHandle handle, std::string windowClass = {});
-  // The window comes to the front, and the system reports it.
-  void bringToFront(platform::WindowHandle window);
+
   // How many events of each batch the system takes; all when not set.
   std::optional<std::size_t> acceptEvents;
   // The events the system took, in order, and the number of the last batch.
@@ -253,7 +254,7 @@ class FakeSystem : public platform::System {
     platform::Folder folder;
     std::string program;
     std::string commandLine;
-    int windowStyle;
+    platform::ShowStyle show;
   };
   std::vector<Launch> launches;
   // Programs that fail to start.
@@ -267,10 +268,17 @@ class FakeSystem : public platform::System {
   std::function<std::string(std::string_view)> ansi;
   // Names of files read, in order.
   std::vector<std::string> reads;
+};
 
- protected:
-  std::size_t injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) override;
-  void schedulePressBack(bool on) override { pressBackScheduled = on; }
+// The real key pipeline, recording in FakeSystem::sent every batch it delivered.
+class FakeKeys final : public platform::KeyPipeline {
+ public:
+  explicit FakeKeys(FakeSystem& system) : KeyPipeline(system), system_(system) {}
+  platform::Delivery send(std::span<const engine::KeyAction> actions,
+                          const platform::Front& target) override;
+
+ private:
+  FakeSystem& system_;
 };
 
 // Every backend of the main window, in memory.
@@ -283,6 +291,8 @@ class Toolkit final : public app::Toolkit {
   platform::TimerBackend& timer(app::TimerName name) override { return timerOf(name); }
   platform::WindowBackend& window() override { return window_; }
   platform::System& system() override { return system_; }
+  platform::Chats& chats() override { return chats_; }
+  platform::KeyPipeline& keys() override { return keys_; }
 
   FakeCombo& comboOf(app::Control control);
   FakeCheck& checkOf(app::Control control);
@@ -290,12 +300,16 @@ class Toolkit final : public app::Toolkit {
   FakeTimer& timerOf(app::TimerName name);
   FakeWindow& fakeWindow() { return window_; }
   FakeSystem& fakeSystem() { return system_; }
+  // The window comes to the front, and the system reports it.
+  void bringToFront(platform::WindowHandle window);
   Clock& clock() { return clock_; }
 
  private:
   Clock clock_;
   FakeWindow window_;
   FakeSystem system_;
+  platform::Chats chats_{system_};
+  FakeKeys keys_{system_};
   std::map<app::Control, FakeCombo> combos_;
   std::map<app::Control, FakeCheck> checks_;
   std::map<app::Control, FakeButton> buttons_;

@@ -92,7 +92,7 @@ class ChatTest : public WindowTest {
     check(Control::chkCut).click();
     w->F12_Press();
     ASSERT_TRUE(sending());
-    ASSERT_EQ(sys().runChat(), fake::FakeSystem::kChat);
+    ASSERT_EQ(tk.chats().runChat(), fake::FakeSystem::kChat);
   }
 };
 
@@ -116,19 +116,19 @@ TEST_P(NoChatInFront, StopsTheRunAndTheNextF12Starts) {
   advance(11000);
   // The user clicks into another chat, owned by its program's hidden window: the run follows.
   sys().addWindow(kOtherChat, "Chat").owner = 3;
-  sys().bringToFront(kOtherChat);
-  EXPECT_EQ(sys().runChat(), kOtherChat);
+  tk.bringToFront(kOtherChat);
+  EXPECT_EQ(tk.chats().runChat(), kOtherChat);
   advance(11000);
   ASSERT_EQ(batches(), 4u);
   EXPECT_EQ(w->CycleIndex, 2);
 
   if (c.window.handle != 0) sys().windows[c.window.handle] = c.window;
-  sys().bringToFront(c.window.handle);
-  EXPECT_EQ(sys().runChat(), kOtherChat) << "no chat is not the run's chat";
+  tk.bringToFront(c.window.handle);
+  EXPECT_EQ(tk.chats().runChat(), kOtherChat) << "no chat is not the run's chat";
   advance(11000);
   EXPECT_EQ(batches(), 4u);
   EXPECT_FALSE(sending());
-  EXPECT_EQ(sys().runChat(), 0u);
+  EXPECT_EQ(tk.chats().runChat(), 0u);
   EXPECT_EQ(w->CycleIndex, 2);
   EXPECT_EQ(w->RemainingMs, 900000 - 22000);
   EXPECT_TRUE(sys().launches.empty());
@@ -138,10 +138,10 @@ TEST_P(NoChatInFront, StopsTheRunAndTheNextF12Starts) {
   EXPECT_NE(box.find("没有可以接收消息的聊天窗口"), std::string::npos) << box;
   EXPECT_TRUE(w->HotkeyStartsNext) << "the next F12 starts, as the box advises";
 
-  sys().bringToFront(fake::FakeSystem::kChat);
+  tk.bringToFront(fake::FakeSystem::kChat);
   w->F12_Press();
   EXPECT_TRUE(sending());
-  EXPECT_EQ(sys().runChat(), fake::FakeSystem::kChat);
+  EXPECT_EQ(tk.chats().runChat(), fake::FakeSystem::kChat);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -183,13 +183,13 @@ TEST_F(ChatTest, AStartWithNoChatToTypeIntoIsRefused) {
   EXPECT_TRUE(sys().sent.empty());
 
   // The user clicks into the chat, then into Vorelo: 开始 hands the keyboard back to the chat.
-  sys().bringToFront(chat);
-  sys().bringToFront(explorer);
+  tk.bringToFront(chat);
+  tk.bringToFront(explorer);
   window().userActivate();
   sys().layoutQueries.clear();
   button(Control::cmdBegin).click();
   EXPECT_TRUE(sending());
-  EXPECT_EQ(sys().runChat(), chat);
+  EXPECT_EQ(tk.chats().runChat(), chat);
   EXPECT_EQ(sys().layoutQueries, std::vector<platform::WindowHandle>{chat});
   button(Control::cmdStop).click();
 

@@ -168,7 +168,7 @@ TEST_F(HotkeyTest, F12DuringARunDoesNotCheckTheMessagesAgain) {
 // Where the system reports each press, nothing polls the key, and every reported press is one
 // look: it toggles, flips the flag whatever the procedure did, and is let go while a box is open.
 TEST_F(HotkeyTest, ReportedPressesKeepThePressRules) {
-  tk.fakeSystem().watchKeys();
+  tk.keys().watchKeys();
   start(std::nullopt);
   const auto press = [this] { w->F12_Press(); };
   tk.clock().advance(60000);

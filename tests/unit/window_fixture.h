@@ -30,7 +30,7 @@ class WindowTest : public ::testing::Test {
   app::MainWindow& start(std::optional<std::string> msgFile = std::nullopt) {
     if (msgFile) tk.fakeSystem().files["Msg.txt"] = *msgFile;
     // The program starts remembering the window the user was in.
-    tk.fakeSystem().noteForeground(tk.fakeSystem().foreground);
+    tk.chats().noteForeground(tk.fakeSystem().foreground);
     w = std::make_unique<app::MainWindow>(tk);
     w->Form_Load();
     return *w;

@@ -1,0 +1,50 @@
+#include "platform/chats.h"
+
+namespace vorelo::platform {
+
+WindowKind Chats::judge(const WindowFacts& window) const {
+  if (runChat_ != 0) return classify(window, runChat_);
+  // A window that would become the run's chat is judged as that chat when it is a program's own
+  // window: a program built around a dialog box is a chat. An owned one is judged as the prompt it
+  // may be.
+  return classify(window, window.owner == 0 ? window.handle : 0);
+}
+
+void Chats::remember(WindowHandle chat) {
+  lastChat_ = chat;
+  if (runChat_ != 0) runChat_ = chat;
+}
+
+Front Chats::inFront() {
+  const WindowFacts facts = system_.windowFacts(system_.foregroundWindow());
+  const Front front{facts.handle, judge(facts), facts.level};
+  if (front.chat()) remember(front.window);
+  return front;
+}
+
+WindowKind Chats::kindOf(WindowHandle window) {
+  return window == 0 ? WindowKind::None : judge(system_.windowFacts(window));
+}
+
+void Chats::noteForeground(WindowHandle window) {
+  if (kindOf(window) == WindowKind::Chat) remember(window);
+}
+
+StartChat Chats::toStartIn() {
+  const Front front = inFront();
+  if (front.chat()) return {front.window, WindowKind::Chat, false};
+  if (front.kind != WindowKind::Ours) return {0, front.kind, false};
+  // Vorelo itself is in front (开始 was clicked): the keyboard goes back to the chat the user was
+  // in, if it still is one.
+  if (lastChat_ == 0) return {0, WindowKind::None, true};
+  const WindowKind kind = kindOf(lastChat_);
+  return {kind == WindowKind::Chat ? lastChat_ : 0, kind, true};
+}
+
+engine::LayoutLookup Chats::keyLayout() {
+  const Front front = inFront();
+  const WindowHandle window = front.chat() ? front.window : runChat_ != 0 ? runChat_ : lastChat_;
+  return system_.layoutOf(window);
+}
+
+}  // namespace vorelo::platform

@@ -1,0 +1,108 @@
+// The key pipeline on the in-memory operating system: where it types nothing, what a refused
+// batch leaves pressed, and the modifiers the user holds, let go for a message and pressed back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/key_events.h"
+#include "engine/key_watch.h"
+#include "platform/key_pipeline.h"
+#include "support/fake_toolkit.h"
+
+namespace vorelo::testing {
+namespace {
+
+namespace vk = engine::vk;
+using engine::KeyAction;
+using E = engine::KeyEvent;
+using platform::Delivery;
+
+class KeyPipelineTest : public ::testing::Test {
+ protected:
+  std::vector<KeyAction> message(const char* text) { return engine::parseKeyString(text).actions; }
+  // The chat in front, as Chats judges it.
+  platform::Front chat(platform::Level level = platform::Level::NotHigher) {
+    return {fake::FakeSystem::kChat, platform::WindowKind::Chat, level};
+  }
+  long pressed(uint16_t key) const {
+    return std::count(sys.injected.begin(), sys.injected.end(), E{key});
+  }
+
+  fake::FakeSystem sys;
+  platform::KeyPipeline keys{sys};
+};
+
+// No chat in front, or one run as administrator: nothing at all goes into the input stream.
+TEST_F(KeyPipelineTest, TypesNothingWhereNoChatIsOrTheSystemDropsTheKeys) {
+  sys.caption = "微信";
+  const Delivery none = keys.send(message("a"), {0, platform::WindowKind::Prompt});
+  EXPECT_EQ(none.outcome, Delivery::Outcome::NoChat);
+  EXPECT_EQ(none.kind, platform::WindowKind::Prompt);
+  const Delivery admin = keys.send(message("a"), chat(platform::Level::Higher));
+  EXPECT_EQ(admin.outcome, Delivery::Outcome::Blocked);
+  EXPECT_EQ(admin.window, "微信");
+  EXPECT_TRUE(sys.injected.empty());
+  EXPECT_TRUE(keys.send(message("a"), chat()).sent());
+}
+
+// The system takes none or part of a batch: every key the part that went pressed is let go.
+TEST_F(KeyPipelineTest, ARefusedBatchReleasesWhatItPressed) {
+  sys.acceptEvents = 0;
+  EXPECT_EQ(keys.send(message("a"), chat()).outcome, Delivery::Outcome::Refused);
+  sys.acceptEvents = 2;
+  EXPECT_EQ(keys.send(message("^b"), chat()).outcome, Delivery::Outcome::Refused);
+  std::vector<uint16_t> down;
+  for (const E& e : sys.injected) {
+    if (!e.unicode && e.up) std::erase(down, e.vk);
+    if (!e.unicode && !e.up) down.push_back(e.vk);
+  }
+  EXPECT_EQ(sys.injected.size(), 4u) << "Ctrl and B went down and were let go";
+  EXPECT_TRUE(down.empty());
+}
+
+// A modifier the watch saw go down and the system says is up was let go out of sight (on the
+// lock screen, in a window run as administrator, or by another program's keys): it is neither
+// let go for a message nor pressed back after it. Those still held (the right Win key among
+// them) are let go before the message and pressed back once the batch has arrived.
+TEST_F(KeyPipelineTest, HeldModifiersArePressedBackOnceTheBatchHasArrived) {
+  keys.watchKeys();
+  for (const uint16_t key : {vk::LControl, vk::LShift, vk::RWin}) keys.observeKey({key, false});
+  sys.keysDown = {vk::LShift, vk::RWin};
+  ASSERT_TRUE(keys.send(message("a"), chat()).sent());
+  const auto firstText =
+      std::find_if(sys.injected.begin(), sys.injected.end(), [](const E& e) { return e.unicode; });
+  ASSERT_NE(firstText, sys.injected.end());
+  EXPECT_EQ(std::vector<E>(sys.injected.begin(), firstText),
+            (std::vector<E>{
+                {vk::Mask}, {vk::Mask, 0, true}, {vk::LShift, 0, true}, {vk::RWin, 0, true}}));
+  EXPECT_EQ(pressed(vk::LShift), 0) << "not before the batch has arrived";
+  EXPECT_TRUE(sys.pressBackScheduled);
+  keys.observeKey({vk::Return, true, engine::ownKeyMark(sys.lastBatch, true)});
+  EXPECT_EQ(pressed(vk::LShift), 1);
+  EXPECT_EQ(pressed(vk::RWin), 1);
+  for (const E& e : sys.injected) EXPECT_NE(e.vk, vk::LControl);
+  EXPECT_FALSE(sys.pressBackScheduled);
+
+  // A batch whose arrival is never reported: once it is overdue, only the keys the user still
+  // holds go down again.
+  sys.injected.clear();
+  ASSERT_TRUE(keys.send(message("b"), chat()).sent());
+  keys.observeKey({vk::RWin, true});
+  keys.pressBackOverdue();
+  EXPECT_EQ(pressed(vk::LShift), 1);
+  EXPECT_EQ(pressed(vk::RWin), 0) << "let go while the batch was on its way";
+}
+
+// Where the system reports no key events, the held modifiers come from its key state and are
+// pressed back right after the batch, in a batch of their own.
+TEST_F(KeyPipelineTest, WithoutTheWatchTheKeyStateDecidesAndKeysGoBackAtOnce) {
+  sys.keysDown = {vk::RControl};
+  ASSERT_TRUE(keys.send(message("a"), chat()).sent());
+  EXPECT_EQ(sys.injected.front(), (E{vk::RControl, 0, true}));
+  EXPECT_EQ(sys.injected.back(), E{vk::RControl});
+  EXPECT_FALSE(sys.pressBackScheduled);
+}
+
+}  // namespace
+}  // namespace vorelo::testing
