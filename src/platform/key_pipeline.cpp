@@ -6,6 +6,18 @@
 
 namespace vorelo::platform {
 
+KeyPipeline::KeyPipeline(System& system, TimerBackend& pressBackTimer)
+    : system_(system), pressBackTimer_(pressBackTimer) {
+  pressBackTimer_.onTimer = [this] { pressBackOverdue(); };
+  pressBackTimer_.setInterval(kPressBackWaitMs);
+}
+
+void KeyPipeline::schedulePressBack(bool on) {
+  // A new batch waits the whole time again.
+  pressBackTimer_.setEnabled(false);
+  pressBackTimer_.setEnabled(on);
+}
+
 Delivery KeyPipeline::send(std::span<const engine::KeyAction> actions, const Front& target) {
   if (actions.empty()) return {};
   // Keys typed anywhere but a chat do harm: on the desktop they select icons and the Enter after
@@ -72,11 +84,11 @@ void KeyPipeline::pressBack(std::span<const uint16_t> held) {
   for (const uint16_t key : held) {
     if (!waitsForPressBack(key)) pressBackPending_.push_back(key);
   }
-  system_.schedulePressBack(true, kPressBackWaitMs);
+  schedulePressBack(true);
 }
 
 void KeyPipeline::pressBackNow() {
-  system_.schedulePressBack(false, kPressBackWaitMs);
+  schedulePressBack(false);
   std::vector<uint16_t> keys;
   for (const uint16_t key : pressBackPending_) {
     if (watch_->held(key)) keys.push_back(key);

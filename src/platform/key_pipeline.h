@@ -13,7 +13,9 @@
 #include "engine/key_events.h"
 #include "engine/key_string.h"
 #include "engine/key_watch.h"
+#include "platform/backend.h"
 #include "platform/chats.h"
+#include "platform/controls.h"
 #include "platform/system.h"
 
 namespace vorelo::platform {
@@ -40,7 +42,8 @@ struct Delivery {
 
 class KeyPipeline {
  public:
-  explicit KeyPipeline(System& system) : system_(system) {}
+  // `pressBackTimer` presses back the modifiers of a batch whose arrival is late.
+  KeyPipeline(System& system, TimerBackend& pressBackTimer);
   virtual ~KeyPipeline() = default;
   KeyPipeline(const KeyPipeline&) = delete;
   KeyPipeline& operator=(const KeyPipeline&) = delete;
@@ -59,9 +62,6 @@ class KeyPipeline {
   bool reportsHotkeyPresses() const { return watch_.has_value(); }
   // A key event the system reported, Vorelo's own included. True for a press of F12 by the user.
   bool observeKey(const engine::ObservedKey& key);
-  // The held modifiers waiting for a batch to arrive are pressed now: the batch is late.
-  void pressBackOverdue();
-
   // Held modifiers are pressed back when the batch they wait for has arrived, or, where the
   // system does not report Vorelo's own keys, this long after it was sent.
   static constexpr unsigned kPressBackWaitMs = 2000;
@@ -73,9 +73,13 @@ class KeyPipeline {
   std::size_t inject(std::span<const engine::KeyEvent> events);
   void pressBack(std::span<const uint16_t> held);
   void pressBackNow();
+  // The held modifiers waiting for a batch to arrive are pressed now: the batch is late.
+  void pressBackOverdue();
+  void schedulePressBack(bool on);
   bool waitsForPressBack(uint16_t key) const;
 
   System& system_;
+  Timer pressBackTimer_;
   std::optional<engine::KeyWatch> watch_;
   // Vorelo's own batches are numbered, so the watch can tell when the last one has arrived.
   uint16_t batch_ = 0;

@@ -59,8 +59,6 @@ class System {
   // Puts the events into the input stream as one piece, each marked as Vorelo's own with
   // `batch` (engine::ownKeyMark); returns how many the system took.
   virtual std::size_t injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) = 0;
-  // Has KeyPipeline::pressBackOverdue called `ms` milliseconds from now (on), or not at all.
-  virtual void schedulePressBack(bool on, unsigned ms) = 0;
 };
 
 }  // namespace vorelo::platform

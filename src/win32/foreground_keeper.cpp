@@ -60,6 +60,7 @@ void ForegroundKeeper::start(HINSTANCE instance) {
                                 instance, nullptr));
   if (!timers_) throw StartupError(L"无法创建计时窗口", GetLastError());
   SetWindowLongPtrW(timers_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  pressBack_.setHost(timers_.get());
 }
 
 LRESULT CALLBACK ForegroundKeeper::timerProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -88,7 +89,7 @@ void ForegroundKeeper::onTimer(TimerId id) {
       checkShownAgain();
       break;
     case TimerId::PressBack:
-      keys_.pressBackOverdue();
+      pressBack_.elapsed();
       break;
   }
 }
@@ -103,14 +104,6 @@ void ForegroundKeeper::stopTimer(TimerId id) {
 
 void ForegroundKeeper::noteForeground(HWND window) {
   chats_.noteForeground(asHandle(window));
-}
-
-void ForegroundKeeper::schedulePressBack(bool on, unsigned ms) {
-  if (on) {
-    startTimer(TimerId::PressBack, ms);
-  } else {
-    stopTimer(TimerId::PressBack);
-  }
 }
 
 void ForegroundKeeper::minimise() {

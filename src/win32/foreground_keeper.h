@@ -35,16 +35,16 @@
 
 #include <array>
 
+#include "platform/backend.h"
 #include "platform/chats.h"
-#include "platform/key_pipeline.h"
 #include "win32/handles.h"
+#include "win32/native_controls.h"
 
 namespace vorelo::win32 {
 
 class ForegroundKeeper {
  public:
-  ForegroundKeeper(platform::Chats& chats, platform::KeyPipeline& keys)
-      : chats_(chats), keys_(keys) {}
+  explicit ForegroundKeeper(platform::Chats& chats) : chats_(chats) {}
   ~ForegroundKeeper();
   ForegroundKeeper(const ForegroundKeeper&) = delete;
   ForegroundKeeper& operator=(const ForegroundKeeper&) = delete;
@@ -62,8 +62,8 @@ class ForegroundKeeper {
   void showAgain();
   // A second copy of Vorelo was started; `sending` keeps the window as it is.
   void showRunningWindow(bool sending);
-  // Has KeyPipeline::pressBackOverdue called `ms` from now, or not at all.
-  void schedulePressBack(bool on, unsigned ms);
+  // The press-back timer of the key pipeline.
+  platform::TimerBackend& pressBackTimer() { return pressBack_; }
 
  private:
   enum class TimerId : UINT_PTR { Activatable = 1, HandBack, ShownAgain, PressBack };
@@ -78,9 +78,10 @@ class ForegroundKeeper {
   void checkShownAgain();
 
   platform::Chats& chats_;
-  platform::KeyPipeline& keys_;
   HWND window_ = nullptr;
   UniqueWindow timers_;
+  // On the timers' window once it exists.
+  NativeTimer pressBack_{nullptr, static_cast<UINT_PTR>(TimerId::PressBack)};
   // The window in front and windows restored, where the system reports them (not Wine).
   std::array<UniqueWinEventHook, 2> foregroundHooks_;
   // Looks left at the keyboard after 开始 minimised the window (handBackKeyboard).

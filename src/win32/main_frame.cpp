@@ -43,7 +43,6 @@ void MainFrame::registerClass() {
 void MainFrame::create(int showCommand) {
   // The window the user is in, before Vorelo's own comes up.
   keeper_.start(instance_);
-  system_.setKeeper(&keeper_);
   registerClass();
   if (CreateWindowExW(kMainExStyle, kMainWindowClass, L"", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                       0, 0, nullptr, nullptr, instance_, this) == nullptr) {

@@ -110,8 +110,8 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   TaskbarProgress taskbar_;
   Win32System system_;
   platform::Chats chats_{system_};
-  platform::KeyPipeline keys_{system_};
-  ForegroundKeeper keeper_{chats_, keys_};
+  ForegroundKeeper keeper_{chats_};
+  platform::KeyPipeline keys_{system_, keeper_.pressBackTimer()};
   // The window's controls, by position in the layout table.
   std::array<std::unique_ptr<NativeControl>, app::kControlCount> controls_;
   std::unique_ptr<NativeTimer> tmrWatch_;

@@ -87,6 +87,8 @@ class NativeTimer final : public platform::TimerBackend {
   NativeTimer& operator=(const NativeTimer&) = delete;
 
   UINT_PTR id() const { return id_; }
+  // The window whose WM_TIMER it is, when that one is made after the timer.
+  void setHost(HWND host) { host_ = host; }
   void connect(platform::Timer& owner) override { owner_ = &owner; }
   void start(uint32_t ms) override;
   void stop() override;

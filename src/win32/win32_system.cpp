@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "engine/key_events.h"
-#include "win32/foreground_keeper.h"
 #include "win32/handles.h"
 #include "win32/libraries.h"
 #include "win32/text.h"
@@ -231,10 +230,6 @@ std::string Win32System::captionOf(platform::WindowHandle window) {
 std::size_t Win32System::injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) {
   std::vector<INPUT> inputs = toInputs(events, keyboardLayoutOf(GetForegroundWindow()), batch);
   return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
-void Win32System::schedulePressBack(bool on, unsigned ms) {
-  if (keeper_ != nullptr) keeper_->schedulePressBack(on, ms);
 }
 
 bool Win32System::watchKeyboard(HWND window) {

@@ -11,8 +11,6 @@
 
 namespace vorelo::win32 {
 
-class ForegroundKeeper;
-
 class Win32System final : public platform::System {
  public:
   std::optional<platform::FileContent> readFile(std::string_view name) override;
@@ -25,9 +23,6 @@ class Win32System final : public platform::System {
   engine::LayoutLookup layoutOf(platform::WindowHandle window) override;
   uint16_t asyncKeyState(int virtualKey) override;
   std::size_t injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) override;
-  // The keeper's timer.
-  void schedulePressBack(bool on, unsigned ms) override;
-  void setKeeper(ForegroundKeeper* keeper) { keeper_ = keeper; }
 
   // Has every key event of the session sent to `window` as raw input, also while another
   // program is in front. False when the system refuses; the key state is then read with
@@ -35,9 +30,6 @@ class Win32System final : public platform::System {
   bool watchKeyboard(HWND window);
   // A WM_INPUT message's key event, taken by the system at `timeMs` (GetMessageTime).
   std::optional<engine::ObservedKey> rawKey(HRAWINPUT input, uint32_t timeMs);
-
- private:
-  ForegroundKeeper* keeper_ = nullptr;
 };
 
 inline platform::WindowHandle asHandle(HWND window) {

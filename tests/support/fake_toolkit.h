@@ -216,7 +216,6 @@ class FakeSystem final : public platform::System {
   engine::LayoutLookup layoutOf(platform::WindowHandle window) override;
   uint16_t asyncKeyState(int virtualKey) override;
   std::size_t injectKeys(std::span<const engine::KeyEvent> events, uint16_t batch) override;
-  void schedulePressBack(bool on, unsigned) override { pressBackScheduled = on; }
 
   // The layout of the window the keys go to; a US layout when not set.
   engine::LayoutLookup layout;
@@ -242,8 +241,6 @@ class FakeSystem final : public platform::System {
   // The events the system took, in order, and the number of the last batch.
   std::vector<engine::KeyEvent> injected;
   uint16_t lastBatch = 0;
-  // Whether pressBackOverdue is due.
-  bool pressBackScheduled = false;
   // Answers for asyncKeyState(F12), one per query; 0 once they run out.
   std::deque<uint16_t> keyStates;
   // Queried key codes.
@@ -273,7 +270,8 @@ class FakeSystem final : public platform::System {
 // The real key pipeline, recording in FakeSystem::sent every batch it delivered.
 class FakeKeys final : public platform::KeyPipeline {
  public:
-  explicit FakeKeys(FakeSystem& system) : KeyPipeline(system), system_(system) {}
+  FakeKeys(FakeSystem& system, platform::TimerBackend& pressBackTimer)
+      : KeyPipeline(system, pressBackTimer), system_(system) {}
   platform::Delivery send(std::span<const engine::KeyAction> actions,
                           const platform::Front& target) override;
 
@@ -300,6 +298,8 @@ class Toolkit final : public app::Toolkit {
   FakeTimer& timerOf(app::TimerName name);
   FakeWindow& fakeWindow() { return window_; }
   FakeSystem& fakeSystem() { return system_; }
+  // The key pipeline's press-back timer, on the virtual clock.
+  FakeTimer& pressBackTimer() { return pressBackTimer_; }
   // The window comes to the front, and the system reports it.
   void bringToFront(platform::WindowHandle window);
   Clock& clock() { return clock_; }
@@ -309,7 +309,8 @@ class Toolkit final : public app::Toolkit {
   FakeWindow window_;
   FakeSystem system_;
   platform::Chats chats_{system_};
-  FakeKeys keys_{system_};
+  FakeTimer pressBackTimer_{clock_};
+  FakeKeys keys_{system_, pressBackTimer_};
   std::map<app::Control, FakeCombo> combos_;
   std::map<app::Control, FakeCheck> checks_;
   std::map<app::Control, FakeButton> buttons_;

@@ -30,7 +30,9 @@ class KeyPipelineTest : public ::testing::Test {
   }
 
   fake::FakeSystem sys;
-  platform::KeyPipeline keys{sys};
+  fake::Clock clock;
+  fake::FakeTimer pressBackTimer{clock};
+  platform::KeyPipeline keys{sys, pressBackTimer};
 };
 
 // No chat in front, or one run as administrator: nothing at all goes into the input stream.
@@ -77,21 +79,24 @@ TEST_F(KeyPipelineTest, HeldModifiersArePressedBackOnceTheBatchHasArrived) {
             (std::vector<E>{
                 {vk::Mask}, {vk::Mask, 0, true}, {vk::LShift, 0, true}, {vk::RWin, 0, true}}));
   EXPECT_EQ(pressed(vk::LShift), 0) << "not before the batch has arrived";
-  EXPECT_TRUE(sys.pressBackScheduled);
+  EXPECT_TRUE(pressBackTimer.running());
   keys.observeKey({vk::Return, true, engine::ownKeyMark(sys.lastBatch, true)});
   EXPECT_EQ(pressed(vk::LShift), 1);
   EXPECT_EQ(pressed(vk::RWin), 1);
   for (const E& e : sys.injected) EXPECT_NE(e.vk, vk::LControl);
-  EXPECT_FALSE(sys.pressBackScheduled);
+  EXPECT_FALSE(pressBackTimer.running());
 
   // A batch whose arrival is never reported: once it is overdue, only the keys the user still
   // holds go down again.
   sys.injected.clear();
   ASSERT_TRUE(keys.send(message("b"), chat()).sent());
   keys.observeKey({vk::RWin, true});
-  keys.pressBackOverdue();
+  clock.advance(platform::KeyPipeline::kPressBackWaitMs - 1);
+  EXPECT_EQ(pressed(vk::LShift), 0);
+  clock.advance(1);
   EXPECT_EQ(pressed(vk::LShift), 1);
   EXPECT_EQ(pressed(vk::RWin), 0) << "let go while the batch was on its way";
+  EXPECT_FALSE(pressBackTimer.running());
 }
 
 // Where the system reports no key events, the held modifiers come from its key state and are
@@ -101,7 +106,7 @@ TEST_F(KeyPipelineTest, WithoutTheWatchTheKeyStateDecidesAndKeysGoBackAtOnce) {
   ASSERT_TRUE(keys.send(message("a"), chat()).sent());
   EXPECT_EQ(sys.injected.front(), (E{vk::RControl, 0, true}));
   EXPECT_EQ(sys.injected.back(), E{vk::RControl});
-  EXPECT_FALSE(sys.pressBackScheduled);
+  EXPECT_FALSE(pressBackTimer.running());
 }
 
 }  // namespace
