@@ -2,7 +2,8 @@
 
 // Reading numbers typed into the interval and duration fields, without looking
 // at the user's locale: '.' is always the decimal point and no thousands
-// separators are recognised.
+// separators are recognised. The full-width digits and point a Chinese input
+// method types (０ to ９, ．) read as the ASCII ones, wherever they stand.
 
 #include <cstdint>
 #include <string_view>
