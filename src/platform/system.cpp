@@ -35,6 +35,11 @@ bool System::observeKey(const engine::ObservedKey& key) {
   return seen.hotkeyPressed;
 }
 
+void System::setFilterKeys(const engine::FilterKeys& keys) {
+  longestRepeatGapMs_ = engine::longestRepeatGapMs(keys);
+  if (watch_) watch_->setLongestRepeatGap(longestRepeatGapMs_);
+}
+
 engine::KeyboardState System::keyboardState() {
   const auto down = [this](uint16_t key) { return (asyncKeyState(key) & 0x8000) != 0; };
   engine::KeyboardState state;

@@ -160,6 +160,9 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
       applyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETFILTERKEYS) system_.readFilterKeys();
+      break;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

@@ -261,7 +261,17 @@ bool Win32System::watchKeyboard(HWND window) {
   if (!RegisterRawInputDevices(&keyboard, 1, sizeof(keyboard))) return false;
   watchWindow_ = window;
   watchKeys();
+  readFilterKeys();
   return true;
+}
+
+void Win32System::readFilterKeys() {
+  FILTERKEYS keys{};
+  keys.cbSize = sizeof(keys);
+  // A setting that cannot be read counts as FilterKeys off.
+  if (!SystemParametersInfoW(SPI_GETFILTERKEYS, sizeof(keys), &keys, 0)) keys.dwFlags = 0;
+  setFilterKeys({(keys.dwFlags & FKF_FILTERKEYSON) != 0, keys.iWaitMSec, keys.iDelayMSec,
+                 keys.iRepeatMSec, keys.iBounceMSec});
 }
 
 bool Win32System::onRawInput(HRAWINPUT input, uint32_t timeMs) {

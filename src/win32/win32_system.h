@@ -30,6 +30,9 @@ class Win32System final : public platform::System {
   bool onRawInput(HRAWINPUT input, uint32_t timeMs);
   // The timer that calls pressBackOverdue.
   static constexpr UINT_PTR kPressBackTimerId = 6;
+  // Hands the system's FilterKeys setting to the key watch: at start-up, and on the
+  // WM_SETTINGCHANGE that says it changed.
+  void readFilterKeys();
 
   // The window in front has changed to `window`; a chat window is remembered as the one the
   // user was in.

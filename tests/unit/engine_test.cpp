@@ -629,6 +629,30 @@ TEST(KeyWatch, FollowsTheUserAndTellsVoreloItsOwnKeysArrived) {
   EXPECT_TRUE(watch.held(vk::LShift));
 }
 
+// With FilterKeys on, a held key repeats only after the user's delay (up to 20 s) and then at the
+// user's rate: a held F12 still counts once. The setting is followed as it changes, also when it
+// was read before the watch started; with BounceKeys the keyboard's own repeat applies.
+TEST(KeyWatch, FilterKeysSpacesTheRepeatsOfAHeldF12) {
+  fake::FakeSystem sys;
+  sys.setFilterKeys({true, 0, 20000, 2000, 0});
+  sys.watchKeys();
+  uint32_t now = 0;
+  const auto f12After = [&](uint32_t ms) {
+    now += ms;
+    return sys.observeKey({engine::vk::F12, false, 0, now});
+  };
+  EXPECT_TRUE(f12After(0));
+  EXPECT_FALSE(f12After(20000));
+  EXPECT_FALSE(f12After(2000));
+  EXPECT_TRUE(f12After(30000)) << "its release was not seen";
+  sys.setFilterKeys({true, 0, 0, 0, 500});
+  EXPECT_TRUE(f12After(2000));
+  sys.setFilterKeys({true, 0, 2000, 2000, 0});
+  EXPECT_FALSE(f12After(2000));
+  sys.setFilterKeys({false, 0, 2000, 2000, 0});
+  EXPECT_TRUE(f12After(2000));
+}
+
 // A modifier the watch saw go down and the system says is up was let go out of sight (on the
 // lock screen, in a window run as administrator, or by another program's keys): it is neither
 // let go for a message nor pressed back after it. Those still held (the right Win key among
