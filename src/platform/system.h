@@ -64,8 +64,8 @@ class System {
   // The content of a file named relative to the current directory, or nothing when it cannot
   // be opened. A file larger than the limit is read up to the limit.
   virtual std::optional<FileContent> readFile(std::string_view name) = 0;
-  // Bytes in the system's ANSI code page, as UTF-8.
-  virtual std::string ansiToUtf8(std::string_view bytes) = 0;
+  // The system's and the user locale's ANSI code pages, and the conversion from a code page.
+  virtual messages::CodePages codePages() = 0;
 
   // Types `actions` into the window in front and returns without waiting for them to be
   // processed: checks the window, lets go of the modifiers the user holds, injects, releases

@@ -215,8 +215,10 @@ std::optional<platform::FileContent> Win32System::readFile(std::string_view name
   return content;
 }
 
-std::string Win32System::ansiToUtf8(std::string_view bytes) {
-  return win32::ansiToUtf8(bytes);
+messages::CodePages Win32System::codePages() {
+  return {GetACP(), userAnsiCodePage(), [](uint32_t codePage, std::string_view bytes) {
+            return codePageToUtf8(codePage, bytes);
+          }};
 }
 
 engine::LayoutLookup Win32System::keyLayout() {

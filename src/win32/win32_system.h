@@ -1,5 +1,5 @@
-// The system services the window logic asks for, from Windows: the message file, the ANSI
-// code page, keystrokes into the window in front, the key state, and starting programs.
+// The system services the window logic asks for, from Windows: the message file, the code
+// pages, keystrokes into the window in front, the key state, and starting programs.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,7 @@ namespace vorelo::win32 {
 class Win32System final : public platform::System {
  public:
   std::optional<platform::FileContent> readFile(std::string_view name) override;
-  std::string ansiToUtf8(std::string_view bytes) override;
+  messages::CodePages codePages() override;
   engine::LayoutLookup keyLayout() override;
   platform::KeyTarget keyTarget() override;
   std::string captionOf(std::uintptr_t window) override;

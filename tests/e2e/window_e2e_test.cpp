@@ -325,7 +325,10 @@ INSTANTIATE_TEST_SUITE_P(
         MessageFileCase{"NoFileGivesAnEmptyList", std::nullopt, {}},
         MessageFileCase{"Utf8WithByteOrderMark", "\xEF\xBB\xBF你好,世界\r\n", {"你好", "世界"}},
         MessageFileCase{
-            "Utf16LittleEndianWithByteOrderMark", utf16le(u"你好,世界\r\n"), {"你好", "世界"}}),
+            "Utf16LittleEndianWithByteOrderMark", utf16le(u"你好,世界\r\n"), {"你好", "世界"}},
+        MessageFileCase{"Utf16LittleEndianWithoutByteOrderMark",
+                        utf16le(u"你好,世界\r\n").substr(2),
+                        {"你好", "世界"}}),
     [](const testing::TestParamInfo<MessageFileCase>& info) { return info.param.name; });
 
 TEST(MessageFileCodePage, ReadsGbkTextInTheChineseCodePage) {
