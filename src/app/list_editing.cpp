@@ -18,8 +18,8 @@ void MainWindow::LoadMessageFile() {
   // A read error part way keeps the items read before it.
   const std::optional<platform::FileContent> file = system.readFile("Msg.txt");
   if (!file) return;
-  const std::vector<std::string> items = messages::readMessageFile(
-      file->bytes, [&system](std::string_view ansi) { return system.ansiToUtf8(ansi); }, file->end);
+  const std::vector<std::string> items =
+      messages::readMessageFile(file->bytes, system.codePages(), file->end);
   comContent.beginUpdate();
   for (const std::string& item : items) {
     if (!comContent.addItem(item)) break;

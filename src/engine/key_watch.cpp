@@ -20,7 +20,7 @@ KeyWatch::Seen KeyWatch::observe(const ObservedKey& key) {
   }
   // A repeat of a held key is no new press; the same key down after a longer gap is.
   const bool newPress =
-      found == userDown_.end() || key.timeMs - found->lastDownMs > kLongestRepeatGapMs;
+      found == userDown_.end() || key.timeMs - found->lastDownMs > longestRepeatGapMs_;
   if (found == userDown_.end()) {
     userDown_.push_back({key.vk, key.timeMs});
   } else {

@@ -11,9 +11,11 @@
 // lock screen, Ctrl+Alt+Del, a UAC prompt) or while a window run as administrator has the
 // keyboard is never seen. The watch is therefore told which of its keys the system's own key
 // state says are up (forgetReleased), and a key seen going down again long after it last did
-// counts as a new press: a held key repeats far more often.
+// counts as a new press: a held key repeats far more often (how often the system's FilterKeys
+// setting decides, where it is on).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -42,6 +44,28 @@ inline constexpr std::array<uint16_t, 8> kModifierKeys = {
 // repeat); a key that goes down again after a longer gap was let go unseen and pressed anew.
 inline constexpr uint32_t kLongestRepeatGapMs = 1500;
 
+// The system's FilterKeys setting (SPI_GETFILTERKEYS), its times in milliseconds.
+struct FilterKeys {
+  bool on = false;
+  uint32_t waitMs = 0;    // a key must be held this long before it is taken (SlowKeys)
+  uint32_t delayMs = 0;   // held this long before it repeats (RepeatKeys)
+  uint32_t repeatMs = 0;  // between repeats
+  uint32_t bounceMs = 0;  // a press this soon after a release is dropped (BounceKeys)
+};
+
+// The longest gap between a held key's down events. With FilterKeys on, RepeatKeys holds the
+// first repeat back by its delay and spaces the others by its repeat time (each up to 20 s), and
+// the delay may run only once SlowKeys has taken the key; the margin is that of
+// kLongestRepeatGapMs. BounceKeys turns RepeatKeys and SlowKeys off (the keyboard's own repeat
+// applies) and only drops presses that follow a release.
+constexpr uint32_t longestRepeatGapMs(const FilterKeys& keys) {
+  constexpr uint32_t kMargin = kLongestRepeatGapMs - 1000;
+  constexpr uint32_t kLongestSetting = 20000;  // the most SPI_SETFILTERKEYS takes for each time
+  if (!keys.on || keys.bounceMs != 0) return kLongestRepeatGapMs;
+  const uint32_t slowest = std::min(std::max(keys.delayMs, keys.repeatMs), kLongestSetting);
+  return std::max(std::min(keys.waitMs, kLongestSetting) + slowest + kMargin, kLongestRepeatGapMs);
+}
+
 struct ObservedKey {
   uint16_t vk;          // left and right modifiers told apart (LShift, not Shift)
   bool up;              // released
@@ -63,6 +87,9 @@ class KeyWatch {
   // Forgets every key it holds for which `down` says no: its release was never reported.
   void forgetReleased(const std::function<bool(uint16_t)>& down);
 
+  // A key seen going down again more than `ms` after it last did is pressed anew.
+  void setLongestRepeatGap(uint32_t ms) { longestRepeatGapMs_ = ms; }
+
   // The modifiers of kModifierKeys the user holds, in that order.
   std::vector<uint16_t> heldModifiers() const;
   bool held(uint16_t vk) const;
@@ -74,6 +101,7 @@ class KeyWatch {
   };
   // Keys the user holds (not pressed by Vorelo).
   std::vector<Held> userDown_;
+  uint32_t longestRepeatGapMs_ = kLongestRepeatGapMs;
 };
 
 }  // namespace vorelo::engine

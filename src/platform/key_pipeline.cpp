@@ -51,6 +51,11 @@ bool KeyPipeline::observeKey(const engine::ObservedKey& key) {
   return seen.hotkeyPressed;
 }
 
+void KeyPipeline::setFilterKeys(const engine::FilterKeys& keys) {
+  longestRepeatGapMs_ = engine::longestRepeatGapMs(keys);
+  if (watch_) watch_->setLongestRepeatGap(longestRepeatGapMs_);
+}
+
 engine::KeyboardState KeyPipeline::keyboardState() {
   const auto down = [this](uint16_t key) { return (system_.asyncKeyState(key) & 0x8000) != 0; };
   engine::KeyboardState state;

@@ -56,7 +56,13 @@ class KeyPipeline {
   // From now on the system reports every key event of the session (observeKey), also while
   // another program is in front. Otherwise the key state is read with asyncKeyState, and held
   // modifiers are pressed back at once.
-  void watchKeys() { watch_.emplace(); }
+  void watchKeys() {
+    watch_.emplace();
+    watch_->setLongestRepeatGap(longestRepeatGapMs_);
+  }
+  // The system's FilterKeys setting, read at start-up and whenever it changes: it decides how far
+  // apart the repeats of a held F12 may come.
+  void setFilterKeys(const engine::FilterKeys& keys);
   // True when the system reports each F12 press: the key going down, not its repeats, not the
   // presses Vorelo types itself. Otherwise F12 is watched by polling asyncKeyState.
   bool reportsHotkeyPresses() const { return watch_.has_value(); }
@@ -81,6 +87,7 @@ class KeyPipeline {
   System& system_;
   Timer pressBackTimer_;
   std::optional<engine::KeyWatch> watch_;
+  uint32_t longestRepeatGapMs_ = engine::kLongestRepeatGapMs;
   // Vorelo's own batches are numbered, so the watch can tell when the last one has arrived.
   uint16_t batch_ = 0;
   // Modifiers Vorelo let go, to press again once batch_ has arrived.

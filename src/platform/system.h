@@ -38,8 +38,8 @@ class System {
   // The content of a file named relative to the current directory, or nothing when it cannot
   // be opened. A file larger than the limit is read up to the limit.
   virtual std::optional<FileContent> readFile(std::string_view name) = 0;
-  // Bytes in the system's ANSI code page, as UTF-8.
-  virtual std::string ansiToUtf8(std::string_view bytes) = 0;
+  // The system's and the user locale's ANSI code pages, and the conversion from a code page.
+  virtual messages::CodePages codePages() = 0;
   // Starts `program` from `folder` with the full command line given. Returns at once; false when
   // it did not start.
   virtual bool launch(Folder folder, std::string_view program, std::string_view commandLine,

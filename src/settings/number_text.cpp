@@ -61,15 +61,18 @@ class Cursor {
  public:
   Cursor(std::string_view text, Mode mode) : text_(text), skipBlanks_(mode == Mode::kLeading) {}
 
-  // The next character to read, or '\0' at the end of the text.
+  // The next character to read, or '\0' at the end of the text. A full-width digit or point
+  // reads as the ASCII one.
   char peek() {
     if (skipBlanks_) {
       while (pos_ < text_.size() && isLeadingBlank(text_[pos_])) ++pos_;
     }
-    return pos_ < text_.size() ? text_[pos_] : '\0';
+    if (pos_ >= text_.size()) return '\0';
+    const char ascii = fullWidthAt(pos_);
+    return ascii != '\0' ? ascii : text_[pos_];
   }
 
-  void advance() { ++pos_; }
+  void advance() { pos_ += fullWidthAt(pos_) != '\0' ? 3 : 1; }
 
   void skipSpacesAndTabs() {
     while (pos_ < text_.size() && isSpaceOrTab(text_[pos_])) ++pos_;
@@ -78,6 +81,15 @@ class Cursor {
   bool atEnd() const { return pos_ == text_.size(); }
 
  private:
+  // The ASCII digit or point for the full-width one at `pos` (U+FF10 to U+FF19 and U+FF0E, in
+  // UTF-8 EF BC then 90 to 99 or 8E), or '\0'.
+  char fullWidthAt(std::size_t pos) const {
+    if (pos + 3 > text_.size() || text_[pos] != '\xEF' || text_[pos + 1] != '\xBC') return '\0';
+    const auto last = static_cast<unsigned char>(text_[pos + 2]);
+    if (last == 0x8E) return '.';
+    return last >= 0x90 && last <= 0x99 ? static_cast<char>('0' + (last - 0x90)) : '\0';
+  }
+
   std::string_view text_;
   std::size_t pos_ = 0;
   bool skipBlanks_;

@@ -2,10 +2,12 @@
 
 // Reading numbers typed into the interval and duration fields, without looking
 // at the user's locale: '.' is always the decimal point and no thousands
-// separators are recognised. Besides decimals, &H (hexadecimal) and &O (octal)
-// numbers and D exponents are read: every notation of a number a user may type
-// into such a field reads as that number, where a notation left out would turn
-// the text into 1 without a word.
+// separators are recognised. The full-width digits and point a Chinese input
+// method types (０ to ９, ．) read as the ASCII ones, wherever they stand.
+// Besides decimals, &H (hexadecimal) and &O (octal) numbers and D exponents
+// are read: every notation of a number a user may type into such a field reads
+// as that number, where a notation left out would turn the text into 1 without
+// a word.
 
 #include <cstdint>
 #include <string_view>

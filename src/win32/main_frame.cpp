@@ -55,7 +55,10 @@ void MainFrame::create(int showCommand) {
     ChangeWindowMessageFilterEx(hwnd_, message, MSGFLT_ALLOW, nullptr);
   }
   // Raw input shows every key event of the session; without it the key state is read directly.
-  if (system_.watchKeyboard(hwnd_)) keys_.watchKeys();
+  if (system_.watchKeyboard(hwnd_)) {
+    keys_.watchKeys();
+    keys_.setFilterKeys(system_.filterKeys());
+  }
   dpi_ = dpiForWindow(hwnd_);
   setFont();
   createControls();
@@ -130,6 +133,9 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
       applyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETFILTERKEYS) keys_.setFilterKeys(system_.filterKeys());
+      break;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

@@ -17,15 +17,23 @@ std::string narrow(std::wstring_view utf16) {
   return utf::utf16ToUtf8(units);
 }
 
-std::string ansiToUtf8(std::string_view bytes) {
+std::string codePageToUtf8(UINT codePage, std::string_view bytes) {
   // The message file is read 64 MiB at most, far below the API's int.
   const int len = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
   if (len == 0) return {};
-  const int wlen = MultiByteToWideChar(CP_ACP, 0, bytes.data(), len, nullptr, 0);
+  const int wlen = MultiByteToWideChar(codePage, 0, bytes.data(), len, nullptr, 0);
   if (wlen <= 0) return {};
   std::wstring wide(static_cast<std::size_t>(wlen), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), len, wide.data(), wlen);
+  MultiByteToWideChar(codePage, 0, bytes.data(), len, wide.data(), wlen);
   return narrow(wide);
+}
+
+UINT userAnsiCodePage() {
+  DWORD codePage = 0;
+  const int got =
+      GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                      reinterpret_cast<LPWSTR>(&codePage), sizeof(codePage) / sizeof(WCHAR));
+  return got > 0 ? codePage : 0;
 }
 
 std::wstring windowText(HWND hwnd) {

@@ -209,8 +209,10 @@ std::optional<platform::FileContent> Win32System::readFile(std::string_view name
   return content;
 }
 
-std::string Win32System::ansiToUtf8(std::string_view bytes) {
-  return win32::ansiToUtf8(bytes);
+messages::CodePages Win32System::codePages() {
+  return {GetACP(), userAnsiCodePage(), [](uint32_t codePage, std::string_view bytes) {
+            return codePageToUtf8(codePage, bytes);
+          }};
 }
 
 engine::LayoutLookup Win32System::layoutOf(platform::WindowHandle window) {
@@ -239,6 +241,15 @@ bool Win32System::watchKeyboard(HWND window) {
   keyboard.dwFlags = RIDEV_INPUTSINK;
   keyboard.hwndTarget = window;
   return RegisterRawInputDevices(&keyboard, 1, sizeof(keyboard)) != FALSE;
+}
+
+engine::FilterKeys Win32System::filterKeys() {
+  FILTERKEYS keys{};
+  keys.cbSize = sizeof(keys);
+  // A setting that cannot be read counts as FilterKeys off.
+  if (!SystemParametersInfoW(SPI_GETFILTERKEYS, sizeof(keys), &keys, 0)) keys.dwFlags = 0;
+  return {(keys.dwFlags & FKF_FILTERKEYSON) != 0, keys.iWaitMSec, keys.iDelayMSec, keys.iRepeatMSec,
+          keys.iBounceMSec};
 }
 
 std::optional<engine::ObservedKey> Win32System::rawKey(HRAWINPUT input, uint32_t timeMs) {

@@ -1,5 +1,5 @@
-// The system services the window logic asks for, from Windows: the message file, the ANSI
-// code page, keystrokes into the window in front, the key state, and starting programs.
+// The system services the window logic asks for, from Windows: the message file, the code
+// pages, keystrokes into the window in front, the key state, and starting programs.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +14,7 @@ namespace vorelo::win32 {
 class Win32System final : public platform::System {
  public:
   std::optional<platform::FileContent> readFile(std::string_view name) override;
-  std::string ansiToUtf8(std::string_view bytes) override;
+  messages::CodePages codePages() override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               platform::ShowStyle show) override;
   platform::WindowFacts windowFacts(platform::WindowHandle window) override;
@@ -28,6 +28,9 @@ class Win32System final : public platform::System {
   // program is in front. False when the system refuses; the key state is then read with
   // GetAsyncKeyState.
   bool watchKeyboard(HWND window);
+  // The system's FilterKeys setting, for the key watch: read at start-up, and on the
+  // WM_SETTINGCHANGE that says it changed.
+  engine::FilterKeys filterKeys();
   // A WM_INPUT message's key event, taken by the system at `timeMs` (GetMessageTime).
   std::optional<engine::ObservedKey> rawKey(HRAWINPUT input, uint32_t timeMs);
 };

@@ -23,6 +23,7 @@
 
 #include "app/layout.h"
 #include "e2e/driver.h"
+#include "e2e/receiver_client.h"
 #include "e2e/shared_app.h"
 #include "win32/handles.h"
 
@@ -34,6 +35,7 @@ using vorelo::app::Kind;
 using vorelo::app::kLayout;
 using vorelo::e2e::App;
 using vorelo::e2e::Millis;
+using vorelo::e2e::Receiver;
 using vorelo::e2e::Rect;
 using vorelo::e2e::waitFor;
 using Items = std::vector<std::string>;
@@ -325,7 +327,10 @@ INSTANTIATE_TEST_SUITE_P(
         MessageFileCase{"NoFileGivesAnEmptyList", std::nullopt, {}},
         MessageFileCase{"Utf8WithByteOrderMark", "\xEF\xBB\xBF你好,世界\r\n", {"你好", "世界"}},
         MessageFileCase{
-            "Utf16LittleEndianWithByteOrderMark", utf16le(u"你好,世界\r\n"), {"你好", "世界"}}),
+            "Utf16LittleEndianWithByteOrderMark", utf16le(u"你好,世界\r\n"), {"你好", "世界"}},
+        MessageFileCase{"Utf16LittleEndianWithoutByteOrderMark",
+                        utf16le(u"你好,世界\r\n").substr(2),
+                        {"你好", "世界"}}),
     [](const testing::TestParamInfo<MessageFileCase>& info) { return info.param.name; });
 
 TEST(MessageFileCodePage, ReadsGbkTextInTheChineseCodePage) {
@@ -385,6 +390,8 @@ TEST(Exit, BoxMessagesNamingAnotherWindowAreIgnored) {
 // One Vorelo at a time: a second start shows the running window (restored and in front when
 // idle; left as it is during a run) and ends at once with exit code 0.
 TEST(SecondStart, ShowsTheRunningWindowAndEnds) {
+  // The chat the run types into, in front when Vorelo starts.
+  Receiver chat(vorelo::e2e::siblingProgram("receiver.exe"));
   App app(program(), std::string("你好\r\n"));
   const auto startAgain = [&] {
     vorelo::e2e::Process copy(program(), "", app.workingFolder());

@@ -34,6 +34,21 @@ bool isSpaceOrTab(char c) {
   return c == ' ' || c == '\t';
 }
 
+// The full-width digits and point (U+FF10 to U+FF19, U+FF0E) as the ASCII ones.
+std::string asciiDigits(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto last = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0u;
+    if (text.substr(i, 2) == "\xEF\xBC" && (last == 0x8E || (last >= 0x90 && last <= 0x99))) {
+      out += last == 0x8E ? '.' : static_cast<char>('0' + last - 0x90);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && isSpaceOrTab(text.front())) text.remove_prefix(1);
   while (!text.empty() && isSpaceOrTab(text.back())) text.remove_suffix(1);
@@ -101,13 +116,19 @@ void checkRounding(float value) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const double value = checkedNumberAtStart(text);
+  const std::string_view raw(reinterpret_cast<const char*>(data), size);
+  const double value = checkedNumberAtStart(raw);
+  // Full-width digits and points read as the ASCII ones.
+  const std::string text = asciiDigits(raw);
+  require(checkedNumberAtStart(text) == value &&
+              settings::readsAsNumber(text) == settings::readsAsNumber(raw),
+          "full-width digits and points read as the ASCII ones");
 
-  // The number at the start skips blanks and line breaks wherever they are.
+  // The number at the start skips blanks and line breaks wherever they are (unless taking them
+  // out joins the bytes around them into a full-width digit).
   std::string squeezed(text);
   std::erase_if(squeezed, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-  require(checkedNumberAtStart(squeezed) == value,
+  require(asciiDigits(squeezed) != squeezed || checkedNumberAtStart(squeezed) == value,
           "the number at the start ignores blanks and line breaks anywhere");
 
   const std::string_view number = trimmed(text);

@@ -150,11 +150,13 @@ std::optional<platform::FileContent> FakeSystem::readFile(std::string_view name)
   return platform::FileContent{found->second};
 }
 
-std::string FakeSystem::ansiToUtf8(std::string_view bytes) {
-  if (ansi) return ansi(bytes);
-  std::string out;
-  for (const char c : bytes) utf::appendUtf8(out, static_cast<unsigned char>(c));
-  return out;
+messages::CodePages FakeSystem::codePages() {
+  if (decode) return {systemCodePage, userCodePage, decode};
+  return {systemCodePage, userCodePage, [](uint32_t, std::string_view bytes) {
+            std::string out;
+            for (const char c : bytes) utf::appendUtf8(out, static_cast<unsigned char>(c));
+            return out;
+          }};
 }
 
 platform::Delivery FakeKeys::send(std::span<const engine::KeyAction> actions,

@@ -207,7 +207,7 @@ class FakeWindow final : public platform::WindowBackend {
 class FakeSystem final : public platform::System {
  public:
   std::optional<platform::FileContent> readFile(std::string_view name) override;
-  std::string ansiToUtf8(std::string_view bytes) override;
+  messages::CodePages codePages() override;
   bool launch(platform::Folder folder, std::string_view program, std::string_view commandLine,
               platform::ShowStyle show) override;
   platform::WindowFacts windowFacts(platform::WindowHandle window) override;
@@ -261,8 +261,11 @@ class FakeSystem final : public platform::System {
   std::map<std::string, std::string, std::less<>> files;
   // Reading stops with an error after this many bytes.
   std::optional<std::size_t> readErrorAfter;
-  // Stands in for the system code page: maps each byte to itself as Latin-1 unless replaced.
-  std::function<std::string(std::string_view)> ansi;
+  // The system's and the user locale's code pages, and the conversion from a code page: each byte
+  // to itself as Latin-1 unless replaced.
+  uint32_t systemCodePage = messages::kGbkCodePage;
+  uint32_t userCodePage = messages::kGbkCodePage;
+  std::function<std::string(uint32_t codePage, std::string_view bytes)> decode;
   // Names of files read, in order.
   std::vector<std::string> reads;
 };

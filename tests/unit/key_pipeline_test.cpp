@@ -109,5 +109,28 @@ TEST_F(KeyPipelineTest, WithoutTheWatchTheKeyStateDecidesAndKeysGoBackAtOnce) {
   EXPECT_FALSE(pressBackTimer.running());
 }
 
+// With FilterKeys on, a held key repeats only after the user's delay (up to 20 s) and then at the
+// user's rate: a held F12 still counts once. The setting is followed as it changes, also when it
+// was read before the watch started; with BounceKeys the keyboard's own repeat applies.
+TEST_F(KeyPipelineTest, FilterKeysSpacesTheRepeatsOfAHeldF12) {
+  keys.setFilterKeys({true, 0, 20000, 2000, 0});
+  keys.watchKeys();
+  uint32_t now = 0;
+  const auto f12After = [&](uint32_t ms) {
+    now += ms;
+    return keys.observeKey({engine::vk::F12, false, 0, now});
+  };
+  EXPECT_TRUE(f12After(0));
+  EXPECT_FALSE(f12After(20000));
+  EXPECT_FALSE(f12After(2000));
+  EXPECT_TRUE(f12After(30000)) << "its release was not seen";
+  keys.setFilterKeys({true, 0, 0, 0, 500});
+  EXPECT_TRUE(f12After(2000));
+  keys.setFilterKeys({true, 0, 2000, 2000, 0});
+  EXPECT_FALSE(f12After(2000));
+  keys.setFilterKeys({false, 0, 2000, 2000, 0});
+  EXPECT_TRUE(f12After(2000));
+}
+
 }  // namespace
 }  // namespace vorelo::testing

@@ -73,11 +73,15 @@ TEST_F(WindowTest, MessageFileFillsTheListAndSelectsTheLastItem) {
   EXPECT_TRUE(shown.redrawOn());
 }
 
-TEST_F(WindowTest, OldFilesInTheSystemCodePageStillLoad) {
-  // GBK bytes of 你好 and 世界; the stand-in decoder plays the Chinese system code page.
-  tk.fakeSystem().ansi = [](std::string_view bytes) {
-    return bytes == "\xC4\xE3\xBA\xC3,\xCA\xC0\xBD\xE7" ? std::string("你好,世界")
-                                                        : std::string("?");
+TEST_F(WindowTest, OldFilesInTheLegacyCodePageStillLoad) {
+  // GBK bytes of 你好 and 世界, on a Chinese system switched to UTF-8 as its code page; the
+  // stand-in converter knows GBK alone.
+  auto& system = tk.fakeSystem();
+  system.systemCodePage = messages::kUtf8CodePage;
+  system.decode = [](uint32_t page, std::string_view bytes) {
+    return page == messages::kGbkCodePage && bytes == "\xC4\xE3\xBA\xC3,\xCA\xC0\xBD\xE7"
+               ? std::string("你好,世界")
+               : std::string("?");
   };
   auto& m = start("\xC4\xE3\xBA\xC3,\xCA\xC0\xBD\xE7");
   EXPECT_EQ(items(m.comContent), (std::vector<std::string>{"你好", "世界"}));

@@ -51,6 +51,20 @@ TEST(NumberText, PrefixedLiteralsAreSigned16Or32BitIntegers) {
   EXPECT_EQ(numberAtStart("&H1FFFFFFFF"), 0x1FFFFFFF);  // the ninth digit would not fit in 32 bits
 }
 
+// A Chinese input method types full-width digits and point; they read as the ASCII ones. Other
+// full-width characters (the minus, the comma, the space) are no part of a number.
+TEST(NumberText, FullWidthDigitsAndPointReadAsAscii) {
+  EXPECT_TRUE(readsAsNumber("１５"));
+  EXPECT_TRUE(readsAsNumber(" ２．５\t"));
+  EXPECT_EQ(numberAtStart("１５"), 15);
+  EXPECT_EQ(numberAtStart("1０.５"), 10.5);
+  EXPECT_EQ(numberAtStart("０１２３４５６７８９"), 123456789);
+  for (const char* t : {"－３", "１，５", "１　５", "１\xEF\xBC", "\xEF\xBC\x9A"}) {
+    EXPECT_FALSE(readsAsNumber(t)) << t;
+  }
+  EXPECT_EQ(numberAtStart("１，５"), 1);
+}
+
 TEST(NumberText, NumberAtStartRoundsCorrectlyEvenForLongDigitStrings) {
   EXPECT_EQ(numberAtStart("0.1"), 0.1);
   EXPECT_EQ(numberAtStart("9007199254740993"), 9007199254740992.0);  // tie, to even

@@ -115,6 +115,12 @@ TEST_F(SettingsTest, PicksValidateAndThePeriodRoundsHalfToEven) {
   EXPECT_FLOAT_EQ(w->SendIntervalMs, 30000.0f);
   interval().paste(" 1.5e1 ");
   EXPECT_FLOAT_EQ(w->SendIntervalMs, 15000.0f);
+  // So are the full-width digits a Chinese input method types, and the text stays as typed.
+  interval().paste("２．５");
+  EXPECT_EQ(w->comInterval.text(), "２．５");
+  EXPECT_FLOAT_EQ(w->SendIntervalMs, 2500.0f);
+  duration().type("５");
+  EXPECT_EQ(w->comTotalTime.text(), "60");
 }
 
 TEST_F(SettingsTest, EditingThePeriodNeitherStartsNorStopsTheSendTimer) {
