@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/toolkit.h"
@@ -82,9 +83,14 @@ class MainWindow {
   // False, after a box saying which message and why, when a message the run would type cannot
   // be typed.
   bool CheckMessagesBeforeRun(const engine::LayoutLookup& layout);
-  // The typing half of the tick; false when the run was stopped by a message that cannot be
-  // typed.
-  bool TypeNextMessage();
+  // The typing half of the tick: the message went (Sent), went to a window whose verdict is
+  // still to come (Pending), or the run was stopped with a box saying why (Stopped).
+  enum class Typed : uint8_t { Sent, Pending, Stopped };
+  Typed TypeNextMessage();
+  // The end of the time: the run stops, and the computer is powered off when that box is ticked.
+  void EndOfTime();
+  // The verdict on a message sent to a window whose level could not be read.
+  void Keys_Verdict(const platform::Delivery& verdict);
   // Stops the run on a message it cannot type or keys that cannot arrive, and says why. The next
   // F12 starts a run again, as the box advises.
   void StopOnError(const std::string& text);
@@ -116,6 +122,14 @@ class MainWindow {
   // The last cmdBegin_Click refused for a reason of Vorelo's own: no chat, or a message that
   // cannot be typed.
   bool startRefused_ = false;
+  // What a message awaiting its verdict moved, for a refusal to take back; and whether the end of
+  // the time waits for that verdict.
+  struct TakeBack {
+    int16_t cycleIndex;
+    double remainingMs;
+  };
+  std::optional<TakeBack> takeBack_;
+  bool endOnVerdict_ = false;
 };
 
 }  // namespace vorelo::app

@@ -3,6 +3,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "app/main_window.h"
 #include "base/utf.h"
@@ -135,6 +136,11 @@ std::string undeliveredText(const platform::Delivery& delivery, bool powerOffWan
     case Outcome::Blocked:
       return window + "以管理员身份运行，Vorelo 的按键无法送达" + stoppedText(powerOffWanted) +
              std::string(kAsAdministrator);
+    case Outcome::Unverifiable:
+      return window +
+             "的权限无法读取（它可能属于另一个账户，或是受保护的程序），而这台电脑不向 Vorelo "
+             "报告按键，无法确认按键能否送达，所以什么也没有输入" +
+             stoppedText(powerOffWanted) + "请换一个聊天窗口，然后重新开始发送。";
     default:
       return "按键没有送达" + window + stoppedText(powerOffWanted) +
              "屏幕可能已锁定，或正显示系统提示（例如用户账户控制）：请解锁屏幕或关闭提示，然后重新"
@@ -206,6 +212,8 @@ void MainWindow::cmdBegin_Click() {
 
 void MainWindow::cmdStop_Click() {
   const bool wasSending = tmrSend.enabled();
+  // A stop before the verdict on the last message: the time's end no longer waits for it.
+  endOnVerdict_ = false;
   tmrSend.setEnabled(false);
   form.setIcon(platform::Icon::Idle);
   form.setProgress({});
@@ -261,28 +269,60 @@ void MainWindow::SetSettingsEnabled(bool enabled) {
 }
 
 void MainWindow::tmrSend_Timer() {
+  // While the arrival of the last message is still awaited, no tick types: a refusal may yet come.
+  if (toolkit.keys().verdictPending()) return;
+  const TakeBack before{CycleIndex, RemainingMs};
   // The typing half. With one of this program's own windows in front (the user brought it back
   // during the run), the keys would go into Vorelo itself: nothing is typed, and the cycle stays
   // where it is. The budget is charged all the same: the duration is wall-clock time.
-  if (toolkit.chats().inFront().kind != platform::WindowKind::Ours && !TypeNextMessage()) return;
+  if (toolkit.chats().inFront().kind != platform::WindowKind::Ours) {
+    const Typed typed = TypeNextMessage();
+    if (typed == Typed::Stopped) return;
+    // Counted as sent until the verdict says otherwise.
+    if (typed == Typed::Pending) takeBack_ = before;
+  }
 
   // The budget half: the interval is charged, and the run ends once the budget is below zero.
   RemainingMs = engine::chargeTick(RemainingMs, SendIntervalMs);
   form.setProgress(RunProgress(platform::Progress::State::Running));
-  if (engine::budgetUsedUp(RemainingMs)) {
-    cmdStop_Click();
-    // Two programs, in turn, each skipped when it fails to start: rundll.exe ends the session where
-    // that old program exists (its launch fails elsewhere), shutdown.exe powers off after 30 s
-    // with the notice.
-    if (chkCut.value() == kTicked) {
-      constexpr auto kShow = platform::ShowStyle::MinimisedWithFocus;
-      auto& system = toolkit.system();
-      system.launch(platform::Folder::Windows, "rundll.exe", "rundll.exe user.exe,exitwindows",
-                    kShow);
-      system.launch(platform::Folder::System, "shutdown.exe",
-                    "shutdown -s -t 30 -c \"" + std::string(kPowerOffComment) + "\"", kShow);
-    }
+  if (!engine::budgetUsedUp(RemainingMs)) return;
+  // The end of the time, and a power-off, wait for the verdict on the last message.
+  if (toolkit.keys().verdictPending()) {
+    endOnVerdict_ = true;
+    return;
   }
+  EndOfTime();
+}
+
+void MainWindow::EndOfTime() {
+  cmdStop_Click();
+  // Two programs, in turn, each skipped when it fails to start: rundll.exe ends the session where
+  // that old program exists (its launch fails elsewhere), shutdown.exe powers off after 30 s
+  // with the notice.
+  if (chkCut.value() == kTicked) {
+    constexpr auto kShow = platform::ShowStyle::MinimisedWithFocus;
+    auto& system = toolkit.system();
+    system.launch(platform::Folder::Windows, "rundll.exe", "rundll.exe user.exe,exitwindows",
+                  kShow);
+    system.launch(platform::Folder::System, "shutdown.exe",
+                  "shutdown -s -t 30 -c \"" + std::string(kPowerOffComment) + "\"", kShow);
+  }
+}
+
+void MainWindow::Keys_Verdict(const platform::Delivery& verdict) {
+  const bool end = std::exchange(endOnVerdict_, false);
+  const std::optional<TakeBack> taken = std::exchange(takeBack_, std::nullopt);
+  if (verdict.sent()) {
+    if (end) EndOfTime();
+    return;
+  }
+  // The message did not arrive: what it moved goes back (the next item, the budget, the progress)
+  // and the run stops with the box of refused keys, without a power-off. A run already stopped
+  // with a box of its own keeps that one.
+  if (!taken) return;
+  CycleIndex = taken->cycleIndex;
+  RemainingMs = taken->remainingMs;
+  StopOnError(undeliveredText(verdict, chkCut.value() == kTicked));
 }
 
 platform::Progress MainWindow::RunProgress(platform::Progress::State state) const {
@@ -301,7 +341,7 @@ void MainWindow::StopOnError(const std::string& text) {
   form.setProgress({});
 }
 
-bool MainWindow::TypeNextMessage() {
+MainWindow::Typed MainWindow::TypeNextMessage() {
   const bool cycling = chkCycle.value() == kTicked;
   std::string message;
   if (cycling) {
@@ -320,7 +360,7 @@ bool MainWindow::TypeNextMessage() {
   if (!keys.ok()) {
     StopOnError(badMessageText(cycling ? std::optional<int>(CycleIndex) : std::nullopt,
                                chkCut.value() == kTicked, message, *keys.error));
-    return false;
+    return Typed::Stopped;
   }
   // The two submit keys never change: they are read once.
   static const engine::ParseResult enter = engine::parseKeyString(engine::submitKeys(0));
@@ -331,16 +371,19 @@ bool MainWindow::TypeNextMessage() {
   // on to power the computer off as if it had worked. The item stays next.
   auto& pipeline = toolkit.keys();
   platform::Delivery delivery = pipeline.send(keys.actions, chats.inFront());
-  if (delivery.sent()) delivery = pipeline.send(submit.actions, chats.inFront());
+  if (delivery.sentOrPending()) {
+    const platform::Delivery enterKey = pipeline.send(submit.actions, chats.inFront());
+    if (delivery.sent() || !enterKey.sent()) delivery = enterKey;
+  }
   // The F12 this message pressed is Vorelo's own, not the user's.
   if (pressesF12(keys.actions)) ownHotkeyPressPending_ = true;
-  if (!delivery.sent()) {
+  if (!delivery.sentOrPending()) {
     StopOnError(undeliveredText(delivery, chkCut.value() == kTicked));
-    return false;
+    return Typed::Stopped;
   }
 
   if (cycling) CycleIndex = engine::nextCyclePosition(CycleIndex, comContent.listCount());
-  return true;
+  return delivery.sent() ? Typed::Sent : Typed::Pending;
 }
 
 }  // namespace vorelo::app

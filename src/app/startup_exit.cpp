@@ -49,6 +49,7 @@ MainWindow::MainWindow(Toolkit& tk)
   optSendGroup.onClick = [this](int index) { optSend_Click(index); };
   tmrSend.onTimer = [this] { tmrSend_Timer(); };
   tmrWatch.onTimer = [this] { tmrWatch_Timer(); };
+  tk.keys().onVerdict = [this](const platform::Delivery& verdict) { Keys_Verdict(verdict); };
 
   // Where the system reports each F12 press, tmrWatch_Timer runs once per press and nothing
   // wakes the idle window; otherwise the watcher polls for the whole life of the window.

@@ -172,6 +172,13 @@ std::vector<KeyEvent> pressBackEvents(std::span<const uint16_t> held) {
   return out;
 }
 
+std::vector<KeyEvent> letGoEvents(std::span<const uint16_t> keys) {
+  std::vector<KeyEvent> out;
+  maskIfMenuKeyHeld(out, keys);
+  for (uint16_t key : keys) release(out, key);
+  return out;
+}
+
 std::vector<KeyEvent> releaseAfterPartial(std::span<const KeyEvent> events, std::size_t delivered) {
   // Keys still down after the delivered events, in the order they went down. A Unicode packet
   // left without its key-up is released too.

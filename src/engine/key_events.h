@@ -40,6 +40,10 @@ std::vector<KeyEvent> planKeyEvents(std::span<const KeyAction> actions, const La
 // them when one of them is an Alt or Win key.
 std::vector<KeyEvent> pressBackEvents(std::span<const uint16_t> held);
 
+// Lets go of `keys` again, with the mask key before them when one of them is an Alt or Win key,
+// so that no menu or Start opens.
+std::vector<KeyEvent> letGoEvents(std::span<const uint16_t> keys);
+
 // When the system took only the first `delivered` events, the key-ups that release every key
 // those events left pressed.
 std::vector<KeyEvent> releaseAfterPartial(std::span<const KeyEvent> events, std::size_t delivered);

@@ -6,10 +6,8 @@ namespace vorelo::engine {
 
 KeyWatch::Seen KeyWatch::observe(const ObservedKey& key) {
   Seen seen;
-  const bool own = (key.mark & ~(kBatchNumberMask | kLastOfBatchFlag)) == kOwnKeySignature;
-  if (own) {
-    if (key.mark & kLastOfBatchFlag)
-      seen.batchArrived = static_cast<uint16_t>(key.mark & kBatchNumberMask);
+  if (isOwnKey(key.mark)) {
+    if (key.mark & kLastOfBatchFlag) seen.batchArrived = batchOf(key.mark);
     return seen;
   }
   const auto found = std::find_if(userDown_.begin(), userDown_.end(),

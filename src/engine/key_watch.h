@@ -35,6 +35,13 @@ inline constexpr uint32_t kBatchNumberMask = 0x7FFFu;
 constexpr uint32_t ownKeyMark(uint16_t batch, bool last) {
   return kOwnKeySignature | (batch & kBatchNumberMask) | (last ? kLastOfBatchFlag : 0u);
 }
+// An event that carries Vorelo's mark, and its batch.
+constexpr bool isOwnKey(uint32_t mark) {
+  return (mark & ~(kBatchNumberMask | kLastOfBatchFlag)) == kOwnKeySignature;
+}
+constexpr uint16_t batchOf(uint32_t mark) {
+  return static_cast<uint16_t>(mark & kBatchNumberMask);
+}
 
 // The left and right Shift, Ctrl, Alt and Win keys, in the order they are let go.
 inline constexpr std::array<uint16_t, 8> kModifierKeys = {

@@ -6,10 +6,12 @@
 
 namespace vorelo::platform {
 
-KeyPipeline::KeyPipeline(System& system, TimerBackend& pressBackTimer)
-    : system_(system), pressBackTimer_(pressBackTimer) {
+KeyPipeline::KeyPipeline(System& system, TimerBackend& pressBackTimer, TimerBackend& verdictTimer)
+    : system_(system), pressBackTimer_(pressBackTimer), verdictTimer_(verdictTimer) {
   pressBackTimer_.onTimer = [this] { pressBackOverdue(); };
   pressBackTimer_.setInterval(kPressBackWaitMs);
+  verdictTimer_.onTimer = [this] { giveVerdict(false); };
+  verdictTimer_.setInterval(kArrivalWaitMs);
 }
 
 void KeyPipeline::schedulePressBack(bool on) {
@@ -28,6 +30,13 @@ Delivery KeyPipeline::send(std::span<const engine::KeyAction> actions, const Fro
   if (target.level == Level::Higher) {
     return {Delivery::Outcome::Blocked, WindowKind::Chat, system_.captionOf(target.window)};
   }
+  // Where the level cannot be read (another account's program, a protected one), SendInput's
+  // count is no proof: the system drops keys for a window of a higher level and says nothing.
+  // Only keys seen to arrive count, and without the watch none can be seen.
+  const bool unknownLevel = target.level == Level::Unknown;
+  if (unknownLevel && !watch_) {
+    return {Delivery::Outcome::Unverifiable, WindowKind::Chat, system_.captionOf(target.window)};
+  }
 
   const engine::KeyboardState keyboard = keyboardState();
   const std::vector<engine::KeyEvent> events =
@@ -40,14 +49,47 @@ Delivery KeyPipeline::send(std::span<const engine::KeyAction> actions, const Fro
   if (!whole) inject(engine::releaseAfterPartial(events, taken));
   // What the system took ran from the start, where the held modifiers were let go.
   pressBack(keyboard.held);
-  if (whole) return {};
-  return {Delivery::Outcome::Refused, WindowKind::Chat, system_.captionOf(target.window)};
+  if (!whole)
+    return {Delivery::Outcome::Refused, WindowKind::Chat, system_.captionOf(target.window)};
+  if (!unknownLevel) return {};
+  awaited_ = batch_;
+  awaitedWindow_ = system_.captionOf(target.window);
+  verdictTimer_.setEnabled(false);
+  verdictTimer_.setEnabled(true);
+  return {Delivery::Outcome::Pending, WindowKind::Chat, awaitedWindow_};
+}
+
+void KeyPipeline::giveVerdict(bool arrived) {
+  verdictTimer_.setEnabled(false);
+  awaited_.reset();
+  const Delivery verdict =
+      arrived ? Delivery{} : Delivery{Delivery::Outcome::Refused, WindowKind::Chat, awaitedWindow_};
+  if (onVerdict) onVerdict(verdict);
 }
 
 bool KeyPipeline::observeKey(const engine::ObservedKey& key) {
   if (!watch_) return false;
   const engine::KeyWatch::Seen seen = watch_->observe(key);
+  const bool own = engine::isOwnKey(key.mark);
+  if (awaited_) {
+    // Every key of Vorelo's own that arrives is progress: a long message, or a slow input
+    // method, takes seconds. The last event of the awaited batch (its Enter, a virtual key) is the
+    // proof.
+    if (seen.batchArrived == awaited_) {
+      giveVerdict(true);
+    } else if (own) {
+      verdictTimer_.setEnabled(false);
+      verdictTimer_.setEnabled(true);
+    }
+  }
   if (seen.batchArrived == batch_ && !pressBackPending_.empty()) pressBackNow();
+  if (seen.batchArrived == pressBackBatch_) pressedBack_.clear();
+  // The user let go of a key while Vorelo's press-back of it was on its way: in the input stream
+  // the release comes first, so the key would stay down. It is let go once more.
+  if (key.up && !own && std::erase(pressedBack_, key.vk) > 0) {
+    const uint16_t released[] = {key.vk};
+    inject(engine::letGoEvents(released));
+  }
   return seen.hotkeyPressed;
 }
 
@@ -99,7 +141,10 @@ void KeyPipeline::pressBackNow() {
     if (watch_->held(key)) keys.push_back(key);
   }
   pressBackPending_.clear();
-  if (!keys.empty()) inject(engine::pressBackEvents(keys));
+  if (keys.empty()) return;
+  inject(engine::pressBackEvents(keys));
+  pressedBack_ = keys;
+  pressBackBatch_ = batch_;
 }
 
 void KeyPipeline::pressBackOverdue() {

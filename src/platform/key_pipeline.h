@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -29,29 +30,45 @@ struct Delivery {
     // Nothing was typed: the window in front runs at a higher integrity level.
     Blocked,
     // The system took none or only part of the keys (a locked screen, a system prompt, a window
-    // with higher rights); every key pressed was released.
-    Refused
+    // with higher rights), or, where the window's level is unknown, they were not seen to arrive;
+    // every key pressed was released.
+    Refused,
+    // The keys went to a window whose level cannot be read; whether they arrived is told later
+    // (KeyPipeline::onVerdict).
+    Pending,
+    // Nothing was typed: the window's level cannot be read and the system does not report key
+    // events, so whether keys would arrive could never be known.
+    Unverifiable
   };
   Outcome outcome = Outcome::Sent;
   // What was in front instead of a chat (NoChat).
   WindowKind kind = WindowKind::Chat;
-  // The caption of the window the keys were meant for (Blocked and Refused).
+  // The caption of the window the keys were meant for (Blocked, Refused, Unverifiable).
   std::string window;
   bool sent() const { return outcome == Outcome::Sent; }
+  bool sentOrPending() const { return sent() || outcome == Outcome::Pending; }
 };
 
 class KeyPipeline {
  public:
-  // `pressBackTimer` presses back the modifiers of a batch whose arrival is late.
-  KeyPipeline(System& system, TimerBackend& pressBackTimer);
+  // `pressBackTimer` presses back the modifiers of a batch whose arrival is late; `verdictTimer`
+  // ends the wait for keys whose arrival decides whether they were sent.
+  KeyPipeline(System& system, TimerBackend& pressBackTimer, TimerBackend& verdictTimer);
   virtual ~KeyPipeline() = default;
   KeyPipeline(const KeyPipeline&) = delete;
   KeyPipeline& operator=(const KeyPipeline&) = delete;
 
   // Types `actions` into `target`, the window in front as Chats found it, and returns without
   // waiting for them to be processed. Nothing is typed where no chat is, nor into a window the
-  // system drops Vorelo's keys for.
+  // system drops Vorelo's keys for. Into a window whose level cannot be read the keys go, and
+  // they count as sent only once the watch sees them arrive: the answer is Pending, and
+  // onVerdict tells Sent, or Refused when nothing more of them arrives for a second.
   virtual Delivery send(std::span<const engine::KeyAction> actions, const Front& target);
+  // The verdict on keys sent Pending.
+  std::function<void(const Delivery&)> onVerdict;
+  bool verdictPending() const { return awaited_.has_value(); }
+  // Keys of a Pending send that show no progress for this long did not arrive.
+  static constexpr unsigned kArrivalWaitMs = 1000;
 
   // From now on the system reports every key event of the session (observeKey), also while
   // another program is in front. Otherwise the key state is read with asyncKeyState, and held
@@ -79,6 +96,7 @@ class KeyPipeline {
   std::size_t inject(std::span<const engine::KeyEvent> events);
   void pressBack(std::span<const uint16_t> held);
   void pressBackNow();
+  void giveVerdict(bool arrived);
   // The held modifiers waiting for a batch to arrive are pressed now: the batch is late.
   void pressBackOverdue();
   void schedulePressBack(bool on);
@@ -86,12 +104,20 @@ class KeyPipeline {
 
   System& system_;
   Timer pressBackTimer_;
+  Timer verdictTimer_;
   std::optional<engine::KeyWatch> watch_;
   uint32_t longestRepeatGapMs_ = engine::kLongestRepeatGapMs;
   // Vorelo's own batches are numbered, so the watch can tell when the last one has arrived.
   uint16_t batch_ = 0;
   // Modifiers Vorelo let go, to press again once batch_ has arrived.
   std::vector<uint16_t> pressBackPending_;
+  // Modifiers pressed back in the batch pressBackBatch_, which has not arrived yet: a release of
+  // the user's seen meanwhile came before them, and lets them go again.
+  std::vector<uint16_t> pressedBack_;
+  uint16_t pressBackBatch_ = 0;
+  // The batch whose arrival decides a Pending send, and the window it went to.
+  std::optional<uint16_t> awaited_;
+  std::string awaitedWindow_;
 };
 
 }  // namespace vorelo::platform

@@ -61,6 +61,7 @@ void ForegroundKeeper::start(HINSTANCE instance) {
   if (!timers_) throw StartupError(L"无法创建计时窗口", GetLastError());
   SetWindowLongPtrW(timers_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   pressBack_.setHost(timers_.get());
+  verdict_.setHost(timers_.get());
 }
 
 LRESULT CALLBACK ForegroundKeeper::timerProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -90,6 +91,9 @@ void ForegroundKeeper::onTimer(TimerId id) {
       break;
     case TimerId::PressBack:
       pressBack_.elapsed();
+      break;
+    case TimerId::Verdict:
+      verdict_.elapsed();
       break;
   }
 }

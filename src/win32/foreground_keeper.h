@@ -24,8 +24,10 @@
 // - A second copy of Vorelo, started by the user, may pass on its right to come to the front
 //   (AllowSetForegroundWindow): the idle window comes forward; a window that is sending stays
 //   minimised, the keys still going to the chat.
-// - The press-back timer. Held modifiers are pressed back when the batch they wait for has
-//   arrived; a batch whose arrival the system does not report is given a time-out instead.
+// - The key pipeline's timers. Held modifiers are pressed back when the batch they wait for has
+//   arrived; a batch whose arrival the system does not report is given a time-out instead. Keys
+//   sent to a window whose level cannot be read count as sent once seen to arrive, and as
+//   refused when a second passes without any of them arriving.
 //
 // The timers run on a message-only window of the keeper's own, so no id can meet the main
 // window's.
@@ -62,11 +64,12 @@ class ForegroundKeeper {
   void showAgain();
   // A second copy of Vorelo was started; `sending` keeps the window as it is.
   void showRunningWindow(bool sending);
-  // The press-back timer of the key pipeline.
+  // The key pipeline's timers.
   platform::TimerBackend& pressBackTimer() { return pressBack_; }
+  platform::TimerBackend& verdictTimer() { return verdict_; }
 
  private:
-  enum class TimerId : UINT_PTR { Activatable = 1, HandBack, ShownAgain, PressBack };
+  enum class TimerId : UINT_PTR { Activatable = 1, HandBack, ShownAgain, PressBack, Verdict };
 
   static LRESULT CALLBACK timerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   void onTimer(TimerId id);
@@ -82,6 +85,7 @@ class ForegroundKeeper {
   UniqueWindow timers_;
   // On the timers' window once it exists.
   NativeTimer pressBack_{nullptr, static_cast<UINT_PTR>(TimerId::PressBack)};
+  NativeTimer verdict_{nullptr, static_cast<UINT_PTR>(TimerId::Verdict)};
   // The window in front and windows restored, where the system reports them (not Wine).
   std::array<UniqueWinEventHook, 2> foregroundHooks_;
   // Looks left at the keyboard after 开始 minimised the window (handBackKeyboard).

@@ -111,7 +111,7 @@ class MainFrame final : public app::Toolkit, public platform::WindowBackend {
   Win32System system_;
   platform::Chats chats_{system_};
   ForegroundKeeper keeper_{chats_};
-  platform::KeyPipeline keys_{system_, keeper_.pressBackTimer()};
+  platform::KeyPipeline keys_{system_, keeper_.pressBackTimer(), keeper_.verdictTimer()};
   // The window's controls, by position in the layout table.
   std::array<std::unique_ptr<NativeControl>, app::kControlCount> controls_;
   std::unique_ptr<NativeTimer> tmrWatch_;

@@ -162,7 +162,7 @@ messages::CodePages FakeSystem::codePages() {
 platform::Delivery FakeKeys::send(std::span<const engine::KeyAction> actions,
                                   const platform::Front& target) {
   platform::Delivery delivery = KeyPipeline::send(actions, target);
-  if (delivery.sent()) system_.sent.emplace_back(actions.begin(), actions.end());
+  if (delivery.sentOrPending()) system_.sent.emplace_back(actions.begin(), actions.end());
   return delivery;
 }
 
@@ -170,8 +170,21 @@ std::size_t FakeSystem::injectKeys(std::span<const engine::KeyEvent> events, uin
   const std::size_t taken = std::min(events.size(), acceptEvents.value_or(events.size()));
   injected.insert(injected.end(), events.begin(),
                   events.begin() + static_cast<std::ptrdiff_t>(taken));
+  for (std::size_t i = 0; i < taken; ++i) {
+    marks.push_back(engine::ownKeyMark(batch, i + 1 == events.size()));
+  }
   lastBatch = batch;
   return taken;
+}
+
+void FakeSystem::deliver(platform::KeyPipeline& keys, std::size_t from,
+                         std::optional<std::size_t> to) {
+  constexpr uint16_t kPacket = 0xE7;  // how a Unicode packet is reported
+  const std::size_t end = std::min(to.value_or(injected.size()), injected.size());
+  for (std::size_t i = from; i < end; ++i) {
+    const engine::KeyEvent e = injected[i];
+    keys.observeKey({e.unicode ? kPacket : e.vk, e.up, marks[i]});
+  }
 }
 
 namespace {

@@ -238,9 +238,13 @@ class FakeSystem final : public platform::System {
 
   // How many events of each batch the system takes; all when not set.
   std::optional<std::size_t> acceptEvents;
-  // The events the system took, in order, and the number of the last batch.
+  // The events the system took, in order, each one's mark, and the number of the last batch.
   std::vector<engine::KeyEvent> injected;
+  std::vector<uint32_t> marks;
   uint16_t lastBatch = 0;
+  // The events injected from `from` up to `to` (those injected so far) reach the key watch, in
+  // order, as the system reports them.
+  void deliver(platform::KeyPipeline& keys, std::size_t from, std::optional<std::size_t> to = {});
   // Answers for asyncKeyState(F12), one per query; 0 once they run out.
   std::deque<uint16_t> keyStates;
   // Queried key codes.
@@ -270,11 +274,12 @@ class FakeSystem final : public platform::System {
   std::vector<std::string> reads;
 };
 
-// The real key pipeline, recording in FakeSystem::sent every batch it delivered.
+// The real key pipeline, recording in FakeSystem::sent every batch it typed.
 class FakeKeys final : public platform::KeyPipeline {
  public:
-  FakeKeys(FakeSystem& system, platform::TimerBackend& pressBackTimer)
-      : KeyPipeline(system, pressBackTimer), system_(system) {}
+  FakeKeys(FakeSystem& system, platform::TimerBackend& pressBackTimer,
+           platform::TimerBackend& verdictTimer)
+      : KeyPipeline(system, pressBackTimer, verdictTimer), system_(system) {}
   platform::Delivery send(std::span<const engine::KeyAction> actions,
                           const platform::Front& target) override;
 
@@ -301,8 +306,9 @@ class Toolkit final : public app::Toolkit {
   FakeTimer& timerOf(app::TimerName name);
   FakeWindow& fakeWindow() { return window_; }
   FakeSystem& fakeSystem() { return system_; }
-  // The key pipeline's press-back timer, on the virtual clock.
+  // The key pipeline's timers, on the virtual clock.
   FakeTimer& pressBackTimer() { return pressBackTimer_; }
+  FakeTimer& verdictTimer() { return verdictTimer_; }
   // The window comes to the front, and the system reports it.
   void bringToFront(platform::WindowHandle window);
   Clock& clock() { return clock_; }
@@ -313,7 +319,8 @@ class Toolkit final : public app::Toolkit {
   FakeSystem system_;
   platform::Chats chats_{system_};
   FakeTimer pressBackTimer_{clock_};
-  FakeKeys keys_{system_, pressBackTimer_};
+  FakeTimer verdictTimer_{clock_};
+  FakeKeys keys_{system_, pressBackTimer_, verdictTimer_};
   std::map<app::Control, FakeCombo> combos_;
   std::map<app::Control, FakeCheck> checks_;
   std::map<app::Control, FakeButton> buttons_;

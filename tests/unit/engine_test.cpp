@@ -215,6 +215,51 @@ TEST_F(EngineTest, PowerOffRunsBothCommandsFromTheSystemFoldersWhenTheBudgetRuns
   EXPECT_EQ(launches[0].program, "shutdown.exe");
 }
 
+// A chat whose level cannot be read: a message counts once its Enter is seen to arrive. Until
+// then no tick types and the end of the time (with its power-off) waits; a message that never
+// arrives is taken back (the item, the budget) and stops the run with the box of refused keys,
+// without a power-off.
+TEST_F(EngineTest, AMessageToAWindowOfUnknownLevelCountsOnceItArrived) {
+  auto& sys = tk.fakeSystem();
+  sys.windows[sys.kChat].level = platform::Level::Unknown;
+  tk.keys().watchKeys();
+  start("a,b");
+  setInterval("1");
+  setDuration("1");  // 61 messages
+  check(Control::chkCut).click();
+  begin();
+  advance(1600);
+  ASSERT_EQ(messages(), 1u);
+  sys.deliver(tk.keys(), 0, 1);  // its first key arrives: the verdict is still awaited
+  advance(400);
+  EXPECT_EQ(messages(), 1u) << "a tick typed while the verdict was awaited";
+  for (std::size_t tick = 2; tick <= 61; ++tick) {
+    sys.deliver(tk.keys(), 1);
+    advance(1000);
+    ASSERT_EQ(messages(), tick);
+  }
+  EXPECT_EQ(w->RemainingMs, -1000);
+  EXPECT_TRUE(w->tmrSend.enabled()) << "the end of the time waits for the last verdict";
+  EXPECT_TRUE(sys.launches.empty());
+  sys.deliver(tk.keys(), 1);
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(sys.launches.size(), 2u) << "powered off once the last message arrived";
+
+  sys.launches.clear();
+  setDuration("1");
+  begin();
+  advance(1000);
+  ASSERT_EQ(messages(), 62u);
+  window().whileModal = [this] { advance(60000); };
+  advance(platform::KeyPipeline::kArrivalWaitMs);  // nothing arrives
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(w->CycleIndex, 1) << "the item stays next";
+  EXPECT_EQ(w->RemainingMs, 60000);
+  EXPECT_TRUE(sys.launches.empty());
+  ASSERT_EQ(window().messages().size(), 1u);
+  EXPECT_NE(window().messages()[0].find("按键没有送达窗口“聊天窗口”"), std::string::npos);
+}
+
 // Keys that cannot reach a chat end the run like 停止: nothing more is typed, the item stays
 // next, the tick is not charged, the computer is not powered off, and one box says which window
 // (or that no chat was in front) and what to do. The run was started by F12, and the next F12

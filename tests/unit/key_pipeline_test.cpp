@@ -32,7 +32,8 @@ class KeyPipelineTest : public ::testing::Test {
   fake::FakeSystem sys;
   fake::Clock clock;
   fake::FakeTimer pressBackTimer{clock};
-  platform::KeyPipeline keys{sys, pressBackTimer};
+  fake::FakeTimer verdictTimer{clock};
+  platform::KeyPipeline keys{sys, pressBackTimer, verdictTimer};
 };
 
 // No chat in front, or one run as administrator: nothing at all goes into the input stream.
@@ -130,6 +131,70 @@ TEST_F(KeyPipelineTest, FilterKeysSpacesTheRepeatsOfAHeldF12) {
   EXPECT_FALSE(f12After(2000));
   keys.setFilterKeys({false, 0, 2000, 2000, 0});
   EXPECT_TRUE(f12After(2000));
+}
+
+// The user lets go of a held key just as Vorelo presses it back: their release, queued before the
+// press-back, is seen after Vorelo injected it and before it arrived, and the key is let go once
+// more (Alt with the mask key, so no menu opens). A release seen after the press-back arrived
+// comes after it in the input stream too, and needs nothing.
+TEST_F(KeyPipelineTest, AKeyLetGoWhileItsPressBackIsOnItsWayIsLetGoAgain) {
+  keys.watchKeys();
+  for (const uint16_t key : {vk::LControl, vk::RMenu}) keys.observeKey({key, false});
+  sys.keysDown = {vk::LControl, vk::RMenu};
+  ASSERT_TRUE(keys.send(message("a"), chat()).sent());
+  sys.deliver(keys, 0);
+  const std::size_t afterPressBack = sys.injected.size();
+  ASSERT_EQ(pressed(vk::LControl), 1) << "pressed back once the message arrived";
+  keys.observeKey({vk::LControl, true});
+  keys.observeKey({vk::RMenu, true});
+  EXPECT_EQ(
+      std::vector<E>(sys.injected.begin() + static_cast<long>(afterPressBack), sys.injected.end()),
+      (std::vector<E>{
+          {vk::LControl, 0, true}, {vk::Mask}, {vk::Mask, 0, true}, {vk::RMenu, 0, true}}));
+
+  for (const uint16_t key : {vk::LControl, vk::RMenu}) keys.observeKey({key, false});
+  ASSERT_TRUE(keys.send(message("b"), chat()).sent());
+  const std::size_t second = sys.injected.size();
+  sys.deliver(keys, 0, second);
+  sys.deliver(keys, second);  // the press-back arrives
+  const std::size_t arrived = sys.injected.size();
+  keys.observeKey({vk::LControl, true});
+  EXPECT_EQ(sys.injected.size(), arrived);
+}
+
+// Where the window's level cannot be read, the system's count is no proof: the keys count as sent
+// once their Enter is seen to arrive, and as refused when a second passes with none of them
+// arriving, however long the message takes as long as its keys keep coming. Without the watch
+// nothing is typed there at all.
+TEST_F(KeyPipelineTest, KeysToAWindowOfUnknownLevelCountOnceSeenToArrive) {
+  std::vector<Delivery> verdicts;
+  keys.onVerdict = [&](const Delivery& d) { verdicts.push_back(d); };
+  sys.caption = "另一个账户的聊天";
+  const auto unknown = chat(platform::Level::Unknown);
+  EXPECT_EQ(keys.send(message("a"), unknown).outcome, Delivery::Outcome::Unverifiable);
+  EXPECT_TRUE(sys.injected.empty());
+
+  keys.watchKeys();
+  EXPECT_EQ(keys.send(message("ab"), unknown).outcome, Delivery::Outcome::Pending);
+  EXPECT_EQ(keys.send(message("{ENTER}"), unknown).outcome, Delivery::Outcome::Pending);
+  EXPECT_TRUE(keys.verdictPending());
+  const std::size_t all = sys.injected.size();
+  for (std::size_t i = 0; i < all; ++i) {
+    clock.advance(platform::KeyPipeline::kArrivalWaitMs - 1);
+    ASSERT_TRUE(verdicts.empty()) << "timed out while keys were still coming";
+    sys.deliver(keys, i, i + 1);
+  }
+  ASSERT_EQ(verdicts.size(), 1u);
+  EXPECT_TRUE(verdicts[0].sent());
+  EXPECT_FALSE(keys.verdictPending());
+
+  ASSERT_EQ(keys.send(message("c~"), unknown).outcome, Delivery::Outcome::Pending);
+  sys.deliver(keys, all, all + 2);  // the character, not the Enter
+  clock.advance(platform::KeyPipeline::kArrivalWaitMs);
+  ASSERT_EQ(verdicts.size(), 2u);
+  EXPECT_EQ(verdicts[1].outcome, Delivery::Outcome::Refused);
+  EXPECT_EQ(verdicts[1].window, "另一个账户的聊天");
+  EXPECT_FALSE(keys.verdictPending());
 }
 
 }  // namespace
