@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """Generate Vorelo's two window/tray icons (idle and sending).
 
-Writes src/platform/win32/res/idle.ico and send.ico. Each file holds the same
+Writes src/win32/res/idle.ico and send.ico. Each file holds the same
 picture drawn at 16, 20, 24, 32, 40, 48 and 64 pixels so Windows can pick a
 crisp image at any DPI. The 32 x 32 image is the reference drawing; the other
 sizes scale its margins and rim widths.
 
 Every image is a BMP-in-ICO entry: a BITMAPINFOHEADER with doubled
-height, a 24-bit BI_RGB colour bitmap and a 1-bit AND mask, both stored
-bottom-up with rows padded to 4 bytes. No PNG entries, so the files load on
-every Windows version.
+height, a 16-colour palette, a 4-bit BI_RGB colour bitmap and a 1-bit AND
+mask, both stored bottom-up with rows padded to 4 bytes. A picture has three
+colours at most, each exact in the palette, so 4 bits a pixel show the same
+pixels as 24 at a quarter of the bytes in vorelo.exe. No PNG entries, so the
+files load on every Windows version.
 
 Output is fully deterministic (no timestamps, no randomness): running the
 script twice gives byte-identical files. Standard library only.
@@ -119,25 +121,42 @@ def pad4(n):
     return (n + 3) & ~3
 
 
+BITS = 4
+PALETTE_SIZE = 1 << BITS
+BLACK = (0, 0, 0)
+
+
+def palette_of(rows):
+    """The picture's colours, black (under the mask) first, in the order they appear."""
+    colours = [BLACK]
+    for row in rows:
+        for pixel in row:
+            if pixel is not None and pixel not in colours:
+                colours.append(pixel)
+    if len(colours) > PALETTE_SIZE:
+        raise SystemExit("a picture has more than %d colours" % PALETTE_SIZE)
+    return colours + [BLACK] * (PALETTE_SIZE - len(colours))
+
+
 def encode_image(rows):
-    """One ICO image: BITMAPINFOHEADER + 24 bpp XOR bitmap + 1 bpp AND mask."""
+    """One ICO image: BITMAPINFOHEADER + palette + 4 bpp XOR bitmap + 1 bpp AND mask."""
     size = len(rows)
-    xor_stride = pad4(size * 3)
+    xor_stride = pad4((size * BITS + 7) // 8)
     and_stride = pad4((size + 7) // 8)
+    palette = palette_of(rows)
 
     xor = bytearray()
     mask = bytearray()
     for row in reversed(rows):              # bottom-up
-        line = bytearray()
+        line = bytearray(xor_stride)
         bits = bytearray(and_stride)
         for x, pixel in enumerate(row):
             if pixel is None:
-                line += b"\x00\x00\x00"     # black under the mask
+                index = 0                   # black under the mask
                 bits[x >> 3] |= 0x80 >> (x & 7)
             else:
-                r, g, b = pixel
-                line += bytes((b, g, r))
-        line += bytes(xor_stride - len(line))
+                index = palette.index(pixel)
+            line[x >> 1] |= index << (4 if x % 2 == 0 else 0)
         xor += line
         mask += bits
 
@@ -147,12 +166,13 @@ def encode_image(rows):
         size,               # biWidth
         size * 2,           # biHeight: XOR + AND
         1,                  # biPlanes
-        24,                 # biBitCount
+        BITS,               # biBitCount
         0,                  # biCompression = BI_RGB
         len(xor) + len(mask),
         0, 0,               # pixels per metre
-        0, 0)               # colours used / important
-    return header + bytes(xor) + bytes(mask)
+        0, 0)               # colours used / important: all 16
+    colours = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    return header + colours + bytes(xor) + bytes(mask)
 
 
 def encode_ico(pictures):
@@ -163,7 +183,7 @@ def encode_ico(pictures):
     for pic, data in zip(pictures, images):
         size = len(pic)
         dim = size if size < 256 else 0
-        out += struct.pack("<BBBBHHII", dim, dim, 0, 0, 1, 24,
+        out += struct.pack("<BBBBHHII", dim, dim, PALETTE_SIZE, 0, 1, BITS,
                            len(data), offset)
         offset += len(data)
     for data in images:
@@ -186,21 +206,25 @@ def decode_ico(blob):
             "<BBBBHHII", blob, 6 + 16 * i)
         w = w or 256
         h = h or 256
-        if w != h or colours != 0 or res != 0 or planes != 1 or bpp != 24:
+        if w != h or colours != PALETTE_SIZE or res != 0 or planes != 1 or bpp != BITS:
             raise ValueError("unexpected directory entry %d" % i)
         if offset + length > len(blob):
             raise ValueError("entry %d runs past end of file" % i)
         (bi_size, bi_w, bi_h, bi_planes, bi_bpp, bi_comp,
          bi_image) = struct.unpack_from("<IiiHHII", blob, offset)
         if (bi_size, bi_w, bi_h, bi_planes, bi_bpp, bi_comp) != \
-                (40, w, 2 * h, 1, 24, 0):
+                (40, w, 2 * h, 1, BITS, 0):
             raise ValueError("unexpected bitmap header in entry %d" % i)
-        xor_stride = pad4(w * 3)
+        xor_stride = pad4((w * BITS + 7) // 8)
         and_stride = pad4((w + 7) // 8)
-        if 40 + h * (xor_stride + and_stride) != length or \
+        palette_bytes = 4 * PALETTE_SIZE
+        if 40 + palette_bytes + h * (xor_stride + and_stride) != length or \
                 bi_image != h * (xor_stride + and_stride):
             raise ValueError("size mismatch in entry %d" % i)
-        xor_at = offset + 40
+        palette_at = offset + 40
+        palette = [(blob[palette_at + 4 * k + 2], blob[palette_at + 4 * k + 1],
+                    blob[palette_at + 4 * k]) for k in range(PALETTE_SIZE)]
+        xor_at = palette_at + palette_bytes
         and_at = xor_at + h * xor_stride
         rows = []
         for y in range(h):
@@ -212,8 +236,8 @@ def decode_ico(blob):
                 if masked:
                     row.append(None)
                 else:
-                    p = xor_at + src * xor_stride + x * 3
-                    row.append((blob[p + 2], blob[p + 1], blob[p]))
+                    byte = blob[xor_at + src * xor_stride + (x >> 1)]
+                    row.append(palette[(byte >> 4) if x % 2 == 0 else (byte & 0x0F)])
             rows.append(row)
         result[w] = rows
     return result
@@ -231,8 +255,7 @@ def check(path, draw):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    default_dir = os.path.join(here, os.pardir, "src", "platform", "win32",
-                               "res")
+    default_dir = os.path.join(here, os.pardir, "src", "win32", "res")
     out_dir = os.path.normpath(sys.argv[1] if len(sys.argv) > 1
                                else default_dir)
     os.makedirs(out_dir, exist_ok=True)
