@@ -26,37 +26,40 @@ Delivery KeyPipeline::send(std::span<const engine::KeyAction> actions, const Fro
   // them opens one; in a prompt the Enter answers it, in a menu the letters choose its items. A
   // window running as administrator (or the lock screen) drops them, and the system may not even
   // say so. Nothing is typed into any of these.
-  if (!target.chat()) return {Delivery::Outcome::NoChat, target.kind, {}};
-  if (target.level == Level::Higher) {
-    return {Delivery::Outcome::Blocked, WindowKind::Chat, system_.captionOf(target.window)};
-  }
+  using Outcome = Delivery::Outcome;
+  const auto toTarget = [&](Outcome outcome) {
+    return Delivery{outcome, WindowKind::Chat, system_.captionOf(target.window)};
+  };
+  if (!target.chat()) return {Outcome::NoChat, target.kind, {}};
+  if (target.level == Level::Higher) return toTarget(Outcome::Blocked);
   // Where the level cannot be read (another account's program, a protected one), SendInput's
   // count is no proof: the system drops keys for a window of a higher level and says nothing.
   // Only keys seen to arrive count, and without the watch none can be seen.
   const bool unknownLevel = target.level == Level::Unknown;
-  if (unknownLevel && !watch_) {
-    return {Delivery::Outcome::Unverifiable, WindowKind::Chat, system_.captionOf(target.window)};
-  }
+  if (unknownLevel && !watch_) return toTarget(Outcome::Unverifiable);
 
   const engine::KeyboardState keyboard = keyboardState();
   const std::vector<engine::KeyEvent> events =
       engine::planKeyEvents(actions, system_.layoutOf(target.window), keyboard);
   const std::size_t taken = inject(events);
-  if (taken == 0)
-    return {Delivery::Outcome::Refused, WindowKind::Chat, system_.captionOf(target.window)};
+  if (taken == 0) return toTarget(Outcome::Refused);
   // Refused part way: every key the part that went pressed is let go.
   const bool whole = taken == events.size();
   if (!whole) inject(engine::releaseAfterPartial(events, taken));
   // What the system took ran from the start, where the held modifiers were let go.
   pressBack(keyboard.held);
-  if (!whole)
-    return {Delivery::Outcome::Refused, WindowKind::Chat, system_.captionOf(target.window)};
+  if (!whole) return toTarget(Outcome::Refused);
   if (!unknownLevel) return {};
   awaited_ = batch_;
   awaitedWindow_ = system_.captionOf(target.window);
+  waitForArrival();
+  return toTarget(Outcome::Pending);
+}
+
+void KeyPipeline::waitForArrival() {
+  // A second from now, or from the last key of Vorelo's that arrived.
   verdictTimer_.setEnabled(false);
   verdictTimer_.setEnabled(true);
-  return {Delivery::Outcome::Pending, WindowKind::Chat, awaitedWindow_};
 }
 
 void KeyPipeline::giveVerdict(bool arrived) {
@@ -78,8 +81,7 @@ bool KeyPipeline::observeKey(const engine::ObservedKey& key) {
     if (seen.batchArrived == awaited_) {
       giveVerdict(true);
     } else if (own) {
-      verdictTimer_.setEnabled(false);
-      verdictTimer_.setEnabled(true);
+      waitForArrival();
     }
   }
   if (seen.batchArrived == batch_ && !pressBackPending_.empty()) pressBackNow();

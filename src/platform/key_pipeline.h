@@ -96,6 +96,7 @@ class KeyPipeline {
   std::size_t inject(std::span<const engine::KeyEvent> events);
   void pressBack(std::span<const uint16_t> held);
   void pressBackNow();
+  void waitForArrival();
   void giveVerdict(bool arrived);
   // The held modifiers waiting for a batch to arrive are pressed now: the batch is late.
   void pressBackOverdue();
