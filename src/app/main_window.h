@@ -86,7 +86,7 @@ class MainWindow {
   // The typing half of the tick: the message went (Sent), went to a window whose verdict is
   // still to come (Pending), or the run was stopped with a box saying why (Stopped).
   enum class Typed : uint8_t { Sent, Pending, Stopped };
-  Typed TypeNextMessage();
+  Typed TypeNextMessage(const platform::Front& front);
   // The end of the time: the run stops, and the computer is powered off when that box is ticked.
   void EndOfTime();
   // The verdict on a message sent to a window whose level could not be read.

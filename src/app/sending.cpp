@@ -275,8 +275,10 @@ void MainWindow::tmrSend_Timer() {
   // The typing half. With one of this program's own windows in front (the user brought it back
   // during the run), the keys would go into Vorelo itself: nothing is typed, and the cycle stays
   // where it is. The budget is charged all the same: the duration is wall-clock time.
-  if (toolkit.chats().inFront().kind != platform::WindowKind::Ours) {
-    const Typed typed = TypeNextMessage();
+  // The window in front is looked at once a tick, and the message and its submit key go there.
+  const platform::Front front = toolkit.chats().inFront();
+  if (front.kind != platform::WindowKind::Ours) {
+    const Typed typed = TypeNextMessage(front);
     if (typed == Typed::Stopped) return;
     // Counted as sent until the verdict says otherwise.
     if (typed == Typed::Pending) takeBack_ = before;
@@ -341,7 +343,7 @@ void MainWindow::StopOnError(const std::string& text) {
   form.setProgress({});
 }
 
-MainWindow::Typed MainWindow::TypeNextMessage() {
+MainWindow::Typed MainWindow::TypeNextMessage(const platform::Front& front) {
   const bool cycling = chkCycle.value() == kTicked;
   std::string message;
   if (cycling) {
@@ -356,7 +358,7 @@ MainWindow::Typed MainWindow::TypeNextMessage() {
   // have changed since 开始 checked it) types nothing, not even the submit key, and ends the run
   // with a box saying why. The item stays next, where the user can find it.
   auto& chats = toolkit.chats();
-  const engine::ParseResult keys = engine::readMessage(message, chats.keyLayout());
+  const engine::ParseResult keys = engine::readMessage(message, chats.keyLayout(front));
   if (!keys.ok()) {
     StopOnError(badMessageText(cycling ? std::optional<int>(CycleIndex) : std::nullopt,
                                chkCut.value() == kTicked, message, *keys.error));
@@ -370,9 +372,9 @@ MainWindow::Typed MainWindow::TypeNextMessage() {
   // screen) end the run like 停止, with a box saying why: a run that types nothing must not go
   // on to power the computer off as if it had worked. The item stays next.
   auto& pipeline = toolkit.keys();
-  platform::Delivery delivery = pipeline.send(keys.actions, chats.inFront());
+  platform::Delivery delivery = pipeline.send(keys.actions, front);
   if (delivery.sentOrPending()) {
-    const platform::Delivery enterKey = pipeline.send(submit.actions, chats.inFront());
+    const platform::Delivery enterKey = pipeline.send(submit.actions, front);
     if (delivery.sent() || !enterKey.sent()) delivery = enterKey;
   }
   // The F12 this message pressed is Vorelo's own, not the user's.

@@ -41,8 +41,7 @@ StartChat Chats::toStartIn() {
   return {kind == WindowKind::Chat ? lastChat_ : 0, kind, true};
 }
 
-engine::LayoutLookup Chats::keyLayout() {
-  const Front front = inFront();
+engine::LayoutLookup Chats::keyLayout(const Front& front) {
   const WindowHandle window = front.chat() ? front.window : runChat_ != 0 ? runChat_ : lastChat_;
   return system_.layoutOf(window);
 }

@@ -44,9 +44,9 @@ class Chats {
   // The run's chat from now on (0 when the run ends): the window the keyboard goes back to.
   void setRunChat(WindowHandle chat) { runChat_ = chat; }
   WindowHandle runChat() const { return runChat_; }
-  // The keyboard layout of the window the keys go to: the one in front when it is a chat, else
-  // the run's chat, else the chat the user was in last.
-  engine::LayoutLookup keyLayout();
+  // The keyboard layout of the window the keys go to: `front` when it is a chat, else the run's
+  // chat, else the chat the user was in last.
+  engine::LayoutLookup keyLayout(const Front& front);
 
  private:
   WindowKind judge(const WindowFacts& window) const;
