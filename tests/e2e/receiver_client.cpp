@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/utf.h"
+#include "e2e/receiver_messages.h"
 #include "e2e/rig.h"
 
 namespace vorelo::e2e {
@@ -57,6 +58,17 @@ bool Receiver::activate() {
 
 void Receiver::freeze(DWORD ms) {
   PostMessageW(window_, WM_APP + 1, ms, 0);
+}
+
+std::optional<bool> Receiver::capsLockOn() const {
+  return rig().capsLockOn(window_);
+}
+
+bool Receiver::turnInputMethodOn(HKL layout) {
+  DWORD_PTR open = 0;
+  return SendMessageTimeoutW(window_, kReceiverInputMethodOn, reinterpret_cast<WPARAM>(layout), 0,
+                             SMTO_ABORTIFHUNG, 5000, &open) &&
+         open != 0;
 }
 
 const std::vector<KeyMessage>& Receiver::messages() const {

@@ -47,6 +47,10 @@ class Receiver {
   // The receiver reads no messages for `ms`, from a moment after this call.
   void freeze(DWORD ms);
   bool active() const;
+  // CapsLock as the receiver sees it (rig().capsLockOn): nothing when it cannot be read.
+  std::optional<bool> capsLockOn() const;
+  // Gives the receiver its input method back, switched to `layout`: true when one is open.
+  bool turnInputMethodOn(HKL layout);
 
   // Every key message logged so far. Only what was added since the last call is read, so
   // polling it while a long message is typed costs little; the vector grows in place.
