@@ -14,7 +14,8 @@ them on any Windows.
 
 pack also writes vorelo-tests-<version>-win64.zip, the test kit: vorelo.exe and the files listed
 one per line in <kit files> (the test programs, what they start, the runner, run-tests.cmd with
-CR LF line ends). SHA256SUMS lists both zips.
+CR LF line ends, and the instructions 测试说明.txt as UTF-8 with a BOM and CR LF). SHA256SUMS lists
+both zips.
 
 check verifies what a user downloads: exactly the four files, the three texts UTF-8 with a BOM
 and CR LF, the exe terminal-server aware, SHA256SUMS matching, and one version in the zip's
@@ -29,9 +30,10 @@ import time
 import zlib
 
 GUIDE_NAME = "使用说明.txt"
+KIT_GUIDE_NAME = "测试说明.txt"
 NAMES = ["vorelo.exe", "Msg.txt", GUIDE_NAME, "LICENSE"]
 KIT_REQUIRED = ["run-tests.cmd", "kit_runner.exe", "vorelo.exe", "receiver.exe", "fake_poweroff.exe",
-                "unit_tests.exe", "contract_win32.exe"]
+                "unit_tests.exe", "contract_win32.exe", KIT_GUIDE_NAME]
 BOM = b"\xef\xbb\xbf"
 
 
@@ -132,10 +134,16 @@ def pack(out_dir, version, exe, messages, guide, license_file, kit_list):
         ("LICENSE", crlf_with_bom(open(license_file, "rb").read())),
     ]
     kit = [("vorelo.exe", open(exe, "rb").read())]
-    for path in open(kit_list).read().split():
+    for path in open(kit_list, encoding="utf-8").read().splitlines():
+        if not path:
+            continue
         name = os.path.basename(path)
         data = open(path, "rb").read()
-        kit.append((name, crlf(data) if name.endswith(".cmd") else data))
+        if name.endswith(".cmd"):
+            data = crlf(data)
+        elif name.endswith(".txt"):
+            data = crlf_with_bom(data)
+        kit.append((name, data))
     kit.sort()
     sums = []
     for zip_name, zip_entries in ((f"vorelo-{version}-win64.zip", entries),
@@ -198,6 +206,9 @@ def check_kit(zip_path, sums_path):
     script = files.get("run-tests.cmd", b"")
     if script.startswith(BOM) or re.search(rb"(?<!\r)\n", script):
         problems.append("run-tests.cmd is not plain CR LF text")
+    guide = files.get(KIT_GUIDE_NAME, b"")
+    if not guide.startswith(BOM) or re.search(rb"(?<!\r)\n", guide):
+        problems.append(f"{KIT_GUIDE_NAME} is not UTF-8 with a BOM and CR LF")
     digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
     if f"{digest}  {os.path.basename(zip_path)}\n" not in open(sums_path).read():
         problems.append("SHA256SUMS does not list the kit")
