@@ -4,6 +4,7 @@
   release_zip.py pack <out dir> <version> <vorelo.exe> <Msg.txt> <guide> <LICENSE> <kit files>
   release_zip.py check <zip> <SHA256SUMS>
   release_zip.py check-kit <kit zip> <SHA256SUMS>
+  release_zip.py unpack <zip> <folder>
 
 pack writes vorelo-<version>-win64.zip and SHA256SUMS. The zip is reproducible: a fixed
 order, one fixed time for every entry (SOURCE_DATE_EPOCH, else 2026-01-01), fixed
@@ -16,6 +17,9 @@ pack also writes vorelo-tests-<version>-win64.zip, the test kit: vorelo.exe and 
 one per line in <kit files> (the test programs, what they start, the runner, run-tests.cmd with
 CR LF line ends, and the instructions 测试说明.txt as UTF-8 with a BOM and CR LF). SHA256SUMS lists
 both zips.
+
+unpack writes the files of a zip this script made into the folder, under their names as Explorer
+shows them (the Unicode names).
 
 check verifies what a user downloads: exactly the four files, the three texts UTF-8 with a BOM
 and CR LF, the exe terminal-server aware, SHA256SUMS matching, and one version in the zip's
@@ -219,6 +223,13 @@ def check_kit(zip_path, sums_path):
     print(f"release check: {os.path.basename(zip_path)} holds {len(files)} files")
 
 
+def unpack(zip_path, folder):
+    os.makedirs(folder, exist_ok=True)
+    for name, data in read_zip(zip_path):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
 if __name__ == "__main__":
     if len(sys.argv) == 9 and sys.argv[1] == "pack":
         pack(*sys.argv[2:])
@@ -226,5 +237,7 @@ if __name__ == "__main__":
         check(*sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "check-kit":
         check_kit(*sys.argv[2:])
+    elif len(sys.argv) == 4 and sys.argv[1] == "unpack":
+        unpack(*sys.argv[2:])
     else:
         sys.exit(__doc__)

@@ -228,10 +228,10 @@ void becomeDpiAware() {
   }
 }
 
-BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM into) {
+std::string describeMonitor(HMONITOR monitor) {
   MONITORINFO info{};
   info.cbSize = sizeof(info);
-  if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+  if (!GetMonitorInfoW(monitor, &info)) return "unknown";
   UINT dpiX = 0;
   UINT dpiY = 0;
   using Dpi = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
@@ -248,8 +248,16 @@ BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM into) {
                      " at (" + std::to_string(r.left) + ", " + std::to_string(r.top) + "), " +
                      std::to_string(dpiX) + " DPI";
   if ((info.dwFlags & MONITORINFOF_PRIMARY) != 0) line += ", primary";
-  reinterpret_cast<std::vector<std::string>*>(into)->push_back(line);
-  return TRUE;
+  return line;
+}
+
+BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM into) noexcept {
+  try {
+    reinterpret_cast<std::vector<std::string>*>(into)->push_back(describeMonitor(monitor));
+    return TRUE;
+  } catch (...) {
+    return FALSE;
+  }
 }
 
 vorelo::kit::Machine machine() {
@@ -361,7 +369,7 @@ struct ShownWindows {
   bool voreloSending = false;
 };
 
-BOOL CALLBACK lookAtWindow(HWND window, LPARAM param) {
+BOOL CALLBACK lookAtWindow(HWND window, LPARAM param) noexcept {
   auto* shown = reinterpret_cast<ShownWindows*>(param);
   if (!IsWindowVisible(window)) return TRUE;
   DWORD process = 0;
@@ -578,7 +586,7 @@ void intro(std::size_t programs, int minutes) {
       "vorelo-tests-report.txt。");
   say("");
   say("Vorelo test kit: runs " + n + " test programs, one after another, in about " + m +
-      " minutes.");
+      (minutes == 1 ? " minute." : " minutes."));
   say("The tests open windows of their own and type into them (F12 too). Meanwhile leave the");
   say("keyboard and the mouse alone, and first close chats, editors and other programs that may");
   say("pop up a window: another window in front stops the test that runs, as a failure. The tests");
