@@ -87,8 +87,10 @@ void waitForKeyNow() {
 // The job of the program that runs now, for the console's handler.
 std::atomic<HANDLE> runningJob{nullptr};
 std::atomic<bool> interrupted{false};
-// While the runner waits for a key: the exit code it ends with when it is cancelled instead.
+// While the runner waits for a key: the exit code it ends with when it is cancelled instead, and
+// whether it then still has to say so (before the tests; after them the last line is said).
 std::atomic<int> codeWhileWaiting{-1};
+std::atomic<bool> sayWhenCancelled{false};
 // Set once the main thread has let go of the keys and written the report.
 HANDLE finished = nullptr;
 
@@ -97,7 +99,11 @@ HANDLE finished = nullptr;
 BOOL WINAPI onConsoleEvent(DWORD) noexcept {
   interrupted = true;
   if (const int code = codeWhileWaiting.load(); code >= 0) {
-    if (code != 0) say("未通过 FAILED: cancelled");
+    try {
+      if (sayWhenCancelled) say("未通过 FAILED: cancelled");
+    } catch (...) {
+      // The exit code says it all the same.
+    }
     ExitProcess(static_cast<UINT>(code));
   }
   if (HANDLE job = runningJob.load()) TerminateJobObject(job, 1);
@@ -112,7 +118,8 @@ BOOL WINAPI onConsoleEvent(DWORD) noexcept {
 }
 
 // The same; cancelled instead (Ctrl+C, the window closed), the runner ends with `codeIfCancelled`.
-void waitForKey(int codeIfCancelled) {
+void waitForKey(int codeIfCancelled, bool sayIfCancelled) {
+  sayWhenCancelled = sayIfCancelled;
   codeWhileWaiting = codeIfCancelled;
   waitForKeyNow();
   codeWhileWaiting = -1;
@@ -602,7 +609,7 @@ int finish(const std::vector<ProgramResult>& results, const std::string& problem
   const int code = !results.empty() && vorelo::kit::allPassed(results) && problem.empty() ? 0 : 1;
   if (wait && !interrupted) {
     say("按任意键关闭。 Press any key to close.");
-    waitForKey(code);
+    waitForKey(code, false);
   }
   return code;
 }
@@ -661,8 +668,7 @@ int wmain(int argc, wchar_t** argv) {
   for (const char* helper : kHelpers) {
     if (!exists(folder + L"\\" + widen(helper))) {
       say("The kit's " + std::string(helper) +
-          " is missing: unzip the kit again (an antivirus "
-          "program may have held it back).");
+          " is missing: unzip the kit again (an antivirus program may have held it back).");
       return finish({}, std::string(helper) + " is missing", ask);
     }
   }
@@ -676,7 +682,7 @@ int wmain(int argc, wchar_t** argv) {
   intro(chosen.size(), std::max(1, (seconds + 59) / 60));
   if (ask) {
     say("按任意键开始，按 Ctrl+C 取消。 Press any key to start, Ctrl+C to cancel.");
-    waitForKey(1);
+    waitForKey(1, true);
   }
 
   const vorelo::kit::Machine facts = machine();
