@@ -4,6 +4,7 @@
   release_zip.py pack <out dir> <version> <vorelo.exe> <Msg.txt> <guide> <LICENSE> <kit files>
   release_zip.py check <zip> <SHA256SUMS>
   release_zip.py check-kit <kit zip> <SHA256SUMS>
+  release_zip.py unpack <zip> <folder>
 
 pack writes vorelo-<version>-win64.zip and SHA256SUMS. The zip is reproducible: a fixed
 order, one fixed time for every entry (SOURCE_DATE_EPOCH, else 2026-01-01), fixed
@@ -14,7 +15,11 @@ them on any Windows.
 
 pack also writes vorelo-tests-<version>-win64.zip, the test kit: vorelo.exe and the files listed
 one per line in <kit files> (the test programs, what they start, the runner, run-tests.cmd with
-CR LF line ends). SHA256SUMS lists both zips.
+CR LF line ends, and the instructions 测试说明.txt as UTF-8 with a BOM and CR LF). SHA256SUMS lists
+both zips.
+
+unpack writes the files of a zip this script made into the folder, under their names as Explorer
+shows them (the Unicode names).
 
 check verifies what a user downloads: exactly the four files, the three texts UTF-8 with a BOM
 and CR LF, the exe terminal-server aware, SHA256SUMS matching, and one version in the zip's
@@ -29,9 +34,10 @@ import time
 import zlib
 
 GUIDE_NAME = "使用说明.txt"
+KIT_GUIDE_NAME = "测试说明.txt"
 NAMES = ["vorelo.exe", "Msg.txt", GUIDE_NAME, "LICENSE"]
 KIT_REQUIRED = ["run-tests.cmd", "kit_runner.exe", "vorelo.exe", "receiver.exe", "fake_poweroff.exe",
-                "unit_tests.exe", "contract_win32.exe"]
+                "unit_tests.exe", "contract_win32.exe", KIT_GUIDE_NAME]
 BOM = b"\xef\xbb\xbf"
 
 
@@ -132,10 +138,16 @@ def pack(out_dir, version, exe, messages, guide, license_file, kit_list):
         ("LICENSE", crlf_with_bom(open(license_file, "rb").read())),
     ]
     kit = [("vorelo.exe", open(exe, "rb").read())]
-    for path in open(kit_list).read().split():
+    for path in open(kit_list, encoding="utf-8").read().splitlines():
+        if not path:
+            continue
         name = os.path.basename(path)
         data = open(path, "rb").read()
-        kit.append((name, crlf(data) if name.endswith(".cmd") else data))
+        if name.endswith(".cmd"):
+            data = crlf(data)
+        elif name.endswith(".txt"):
+            data = crlf_with_bom(data)
+        kit.append((name, data))
     kit.sort()
     sums = []
     for zip_name, zip_entries in ((f"vorelo-{version}-win64.zip", entries),
@@ -198,6 +210,9 @@ def check_kit(zip_path, sums_path):
     script = files.get("run-tests.cmd", b"")
     if script.startswith(BOM) or re.search(rb"(?<!\r)\n", script):
         problems.append("run-tests.cmd is not plain CR LF text")
+    guide = files.get(KIT_GUIDE_NAME, b"")
+    if not guide.startswith(BOM) or re.search(rb"(?<!\r)\n", guide):
+        problems.append(f"{KIT_GUIDE_NAME} is not UTF-8 with a BOM and CR LF")
     digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
     if f"{digest}  {os.path.basename(zip_path)}\n" not in open(sums_path).read():
         problems.append("SHA256SUMS does not list the kit")
@@ -208,6 +223,13 @@ def check_kit(zip_path, sums_path):
     print(f"release check: {os.path.basename(zip_path)} holds {len(files)} files")
 
 
+def unpack(zip_path, folder):
+    os.makedirs(folder, exist_ok=True)
+    for name, data in read_zip(zip_path):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
 if __name__ == "__main__":
     if len(sys.argv) == 9 and sys.argv[1] == "pack":
         pack(*sys.argv[2:])
@@ -215,5 +237,7 @@ if __name__ == "__main__":
         check(*sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "check-kit":
         check_kit(*sys.argv[2:])
+    elif len(sys.argv) == 4 and sys.argv[1] == "unpack":
+        unpack(*sys.argv[2:])
     else:
         sys.exit(__doc__)

@@ -107,6 +107,8 @@ TEST_F(ListE2E, AddAsksForTheTextInAModalBoxAndOkAddsItAsTheSelectedLastItem) {
 // manager shows Vorelo's own icon for it, not Wine's stand-in for programs without one.
 TEST_F(ListE2E, TheInputBoxIsAModalDialogWithVoreloSIcon) {
   launch("a");
+  // In front as a person's click puts it there, so that its box opens in front too.
+  ASSERT_TRUE(rig().activate(app->window()));
   HWND box = openInputBox();
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(waitFor([&] {

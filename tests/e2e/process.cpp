@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -12,6 +14,13 @@ namespace {
 constexpr Millis kPollInterval{20};
 constexpr Millis kLaunchRetryTime{2000};
 constexpr DWORD kEndTimeoutMs = 5000;
+
+// The programs the Process objects of this process started and still hold.
+std::mutex startedLock;
+std::set<DWORD>& startedIds() {
+  static std::set<DWORD> ids;
+  return ids;
+}
 
 void removeTree(const std::string& folder) {
   // A program that has just ended may hold its files open for a moment.
@@ -158,6 +167,19 @@ Process::Process(const std::string& exe, const std::string& arguments, const std
   handle_.reset(info.hProcess);
   CloseHandle(info.hThread);
   id_ = info.dwProcessId;
+  const std::lock_guard lock(startedLock);
+  startedIds().insert(id_);
+}
+
+Process::~Process() {
+  stop();
+  const std::lock_guard lock(startedLock);
+  startedIds().erase(id_);
+}
+
+bool startedHere(DWORD processId) {
+  const std::lock_guard lock(startedLock);
+  return startedIds().contains(processId);
 }
 
 bool Process::running() const {

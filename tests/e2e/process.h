@@ -82,7 +82,7 @@ class Process {
   // start is retried for up to 2 s. Throws DriverError when it still does not start.
   explicit Process(const std::string& exe, const std::string& arguments = "",
                    const std::string& folder = "", std::optional<WORD> show = std::nullopt);
-  ~Process() { stop(); }
+  ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
@@ -104,6 +104,10 @@ class Process {
   DWORD id_ = 0;
   double startedAt_ = 0;
 };
+
+// Whether this process started the program with this id (through a Process that has not gone
+// away yet): the rig presses keys only into windows of these.
+bool startedHere(DWORD processId);
 
 // The visible top-level windows of a process, from the front to the back.
 std::vector<HWND> visibleWindowsOf(DWORD processId);

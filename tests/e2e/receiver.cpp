@@ -19,12 +19,18 @@
 // prompt owned by itself ("保存更改?", as an editor asks when it is closed) on WM_APP + 2. Given a
 // class (one of the shell's, say), it registers its window under that name ("-": its own).
 // Options, a word each in one argument: "menu" gives the window a menu bar; "owned" gives it an
-// owner, a visible zero-sized window of its own, as some frameworks do for every window.
+// owner, a visible zero-sized window of its own, as some frameworks do for every window. It
+// starts with its input method turned off, so that letters typed on the keyboard arrive as
+// letters on any system; receiver_messages.h lists what else it answers.
 #include <windows.h>
+
+#include <imm.h>
 
 #include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "e2e/receiver_messages.h"
 
 namespace {
 
@@ -50,6 +56,22 @@ void record(const char* kind, WPARAM code, LPARAM flags = 0) {
   std::fprintf(logFile, "%.3f %s %04X %c%c%c%c %02X\n", ms, kind, static_cast<unsigned>(code),
                ctrl ? 'C' : '-', shift ? 'S' : '-', alt ? 'A' : '-', extended ? 'E' : '-', scan);
   std::fflush(logFile);
+}
+
+bool inputMethodOn(HWND hwnd, HKL layout) {
+  if (layout != nullptr) ActivateKeyboardLayout(layout, 0);
+  ImmAssociateContextEx(hwnd, nullptr, IACE_DEFAULT);
+  HIMC context = ImmGetContext(hwnd);
+  if (context == nullptr) return false;
+  ImmSetOpenStatus(context, TRUE);
+  DWORD conversion = 0;
+  DWORD sentence = 0;
+  if (ImmGetConversionStatus(context, &conversion, &sentence)) {
+    ImmSetConversionStatus(context, conversion | IME_CMODE_NATIVE, sentence);
+  }
+  const bool open = ImmGetOpenStatus(context) != FALSE;
+  ImmReleaseContext(hwnd, context);
+  return open;
 }
 
 LRESULT CALLBACK receiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
@@ -117,6 +139,10 @@ LRESULT CALLBACK receiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       record("ANSWER", static_cast<WPARAM>(answer));
       return 0;
     }
+    case vorelo::e2e::kReceiverCapsLock:
+      return (GetKeyState(VK_CAPITAL) & 1) != 0 ? 1 : 0;
+    case vorelo::e2e::kReceiverInputMethodOn:
+      return inputMethodOn(hwnd, reinterpret_cast<HKL>(wParam)) ? 1 : 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -166,6 +192,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                               400, 300, owner, menu, instance, nullptr);
   LocalFree(argv);
   if (hwnd == nullptr) return 4;
+  // No input method: a Chinese one would turn typed letters into a composition.
+  ImmAssociateContextEx(hwnd, nullptr, 0);
   ShowWindow(hwnd, SW_SHOW);
   SetForegroundWindow(hwnd);
 

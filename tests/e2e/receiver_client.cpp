@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/utf.h"
+#include "e2e/receiver_messages.h"
 #include "e2e/rig.h"
 
 namespace vorelo::e2e {
@@ -83,6 +84,17 @@ std::size_t Receiver::logged(const std::string& kind) const {
   const auto& all = messages();
   return static_cast<std::size_t>(
       std::count_if(all.begin(), all.end(), [&](const KeyMessage& m) { return m.kind == kind; }));
+}
+
+std::optional<bool> Receiver::capsLockOn() const {
+  return rig().capsLockOn(window_);
+}
+
+bool Receiver::turnInputMethodOn(HKL layout) {
+  DWORD_PTR open = 0;
+  return SendMessageTimeoutW(window_, kReceiverInputMethodOn, reinterpret_cast<WPARAM>(layout), 0,
+                             SMTO_ABORTIFHUNG, 5000, &open) &&
+         open != 0;
 }
 
 const std::vector<KeyMessage>& Receiver::messages() const {

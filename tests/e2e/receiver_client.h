@@ -54,6 +54,10 @@ class Receiver {
   // The number of messages of this kind logged so far (MENULOOP, CMD, ANSWER, ...).
   std::size_t logged(const std::string& kind) const;
   bool active() const;
+  // CapsLock as the receiver sees it (rig().capsLockOn): nothing when it cannot be read.
+  std::optional<bool> capsLockOn() const;
+  // Gives the receiver its input method back, switched to `layout`: true when one is open.
+  bool turnInputMethodOn(HKL layout);
 
   // Every key message logged so far. Only what was added since the last call is read, so
   // polling it while a long message is typed costs little; the vector grows in place.

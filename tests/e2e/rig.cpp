@@ -1,15 +1,68 @@
 #include "e2e/rig.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
 #include "e2e/driver.h"
 #include "e2e/process.h"
+#include "e2e/receiver_messages.h"
 #include "e2e/unix_tools.h"
 
 namespace vorelo::e2e {
 
 namespace {
+
+bool isMenuKey(UINT vk) {
+  return vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU || vk == VK_LWIN || vk == VK_RWIN;
+}
+
+bool extended(UINT vk) {
+  switch (vk) {
+    case VK_RCONTROL:
+    case VK_RMENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_APPS:
+    case VK_INSERT:
+    case VK_DELETE:
+    case VK_DIVIDE:
+    case VK_NUMLOCK:
+    case VK_SNAPSHOT:
+      return true;
+    default:
+      return vk >= VK_PRIOR && vk <= VK_DOWN;
+  }
+}
+
+// A key through SendInput, with its scan code and extended flag as the keyboard sends it. Under
+// Wine it changes Wine's key state, not the X server's.
+bool send(UINT vk, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = static_cast<WORD>(vk);
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  if (extended(vk)) input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+  if (up) input.ki.dwFlags |= KEYEVENTF_KEYUP;
+  return SendInput(1, &input, sizeof(input)) == 1;
+}
+
+// A key no keyboard has, down and up: Alt or Win let go right after it opens no menu and no Start.
+void mask() {
+  send(0xE8, false);
+  send(0xE8, true);
+}
+
+// A character as itself (KEYEVENTF_UNICODE): no layout or input method changes it.
+bool sendCharacter(wchar_t unit) {
+  INPUT inputs[2] = {};
+  for (int up = 0; up < 2; ++up) {
+    inputs[up].type = INPUT_KEYBOARD;
+    inputs[up].ki.wScan = unit;
+    inputs[up].ki.dwFlags = KEYEVENTF_UNICODE | (up != 0 ? KEYEVENTF_KEYUP : 0);
+  }
+  return SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
 
 // --- Wine: the X server is the person's desktop ---------------------------------------------
 
@@ -29,6 +82,8 @@ std::string keyName(UINT vk) {
       return "Caps_Lock";
     case VK_RETURN:
       return "Return";
+    case VK_LWIN:
+      return "Super_L";
     default:
       throw DriverError("no X name for virtual key " + std::to_string(vk));
   }
@@ -61,12 +116,20 @@ class XRig final : public Rig {
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
   }
-  bool keyDown(UINT vk) override { return xdotool("keydown " + keyName(vk)); }
-  bool keyUp(UINT vk) override { return xdotool("keyup " + keyName(vk)); }
-  bool tap(UINT vk) override { return xdotool("key " + keyName(vk)); }
-  bool type(const std::string& text) override { return xdotool("type '" + text + "'"); }
+  void allowForeground() override {}  // Wine lets any program bring its window to the front
+
+  std::optional<bool> capsLockOn(HWND) override {
+    // "... Caps Lock:   on    01: Num Lock:    off ..."
+    const auto out = runUnix("xset q");
+    const auto at = out ? out->find("Caps Lock:") : std::string::npos;
+    if (at == std::string::npos) return std::nullopt;
+    const auto value = out->find_first_not_of(' ', at + 10);
+    if (value == std::string::npos) return std::nullopt;
+    return out->compare(value, 2, "on") == 0;
+  }
 
   Icon icon(HWND window) override { return windowManagerIcon(windowText(window)); }
+
   std::optional<ManagedWindow> activeWindow() override { return e2e::activeWindow(); }
   std::optional<ManagedWindow> topWindow() override { return e2e::topWindow(); }
   Icon activeWindowIcon() override { return e2e::activeWindowIcon(); }
@@ -78,21 +141,16 @@ class XRig final : public Rig {
     return FrameButtons{(functions & 0x08) != 0 || (decorations & 0x20) != 0,
                         (functions & 0x10) != 0 || (decorations & 0x40) != 0};
   }
+
+ protected:
+  bool sendKey(UINT vk, bool up) override {
+    return xdotool((up ? "keyup " : "keydown ") + keyName(vk));
+  }
+  bool sendTap(UINT vk) override { return xdotool("key " + keyName(vk)); }
+  bool sendText(const std::string& text) override { return xdotool("type '" + text + "'"); }
 };
 
 // --- Windows: the system itself --------------------------------------------------------------
-
-bool send(UINT vk, bool up) {
-  INPUT input{};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = static_cast<WORD>(vk);
-  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-  if (vk == VK_RCONTROL || vk == VK_RMENU || (vk >= VK_PRIOR && vk <= VK_DOWN)) {
-    input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
-  }
-  if (up) input.ki.dwFlags |= KEYEVENTF_KEYUP;
-  return SendInput(1, &input, sizeof(input)) == 1;
-}
 
 Icon pixelsOf(HICON handle) {
   Icon icon;
@@ -127,9 +185,28 @@ ManagedWindow managed(HWND window) {
   return {windowText(window), GetWindow(window, GW_OWNER) != nullptr};
 }
 
+// Gives this process the right to bring a window to the front: Windows grants it to the program
+// that sent the last input, and Alt with a key no keyboard has in between opens no menu bar.
+void takeForegroundRight() {
+  send(VK_MENU, false);
+  mask();
+  send(VK_MENU, true);
+}
+
 class WindowsRig final : public Rig {
  public:
   const char* side() const override { return "Windows"; }
+
+  std::optional<std::string> cannot(Can what) const override {
+    if (!runningUnderWine()) return std::nullopt;
+    switch (what) {
+      case Can::readIcons:
+        return "the Windows side of the rig reads a window's icon through WM_GETICON, which Wine "
+               "8 does not answer for another program, and icon handles do not cross programs "
+               "there";
+    }
+    return std::nullopt;
+  }
 
   bool activate(HWND window) override {
     if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
@@ -146,21 +223,30 @@ class WindowsRig final : public Rig {
       return waitFor([window] { return GetForegroundWindow() == window; }, Millis{1000});
     };
     if (bringForward()) return true;
-    send(VK_MENU, false);
-    send(0xE8, false);
-    send(0xE8, true);
-    send(VK_MENU, true);
+    takeForegroundRight();
     return bringForward();
   }
-  bool keyDown(UINT vk) override { return send(vk, false); }
-  bool keyUp(UINT vk) override { return send(vk, true); }
-  bool tap(UINT vk) override { return send(vk, false) && send(vk, true); }
-  bool type(const std::string& text) override {
-    for (const char c : text) {
-      const SHORT key = VkKeyScanW(static_cast<WCHAR>(c));
-      if (key == -1 || !tap(LOBYTE(key))) return false;
+  void allowForeground() override {
+    takeForegroundRight();
+    AllowSetForegroundWindow(ASFW_ANY);
+  }
+
+  std::optional<bool> capsLockOn(HWND chat) override {
+    if (chat != nullptr) {
+      DWORD_PTR answer = 0;
+      if (!SendMessageTimeoutW(chat, kReceiverCapsLock, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer)) {
+        return std::nullopt;
+      }
+      return answer != 0;
     }
-    return true;
+    // The key state of the thread in front, read by sharing its input for a moment.
+    HWND front = GetForegroundWindow();
+    const DWORD thread = front != nullptr ? GetWindowThreadProcessId(front, nullptr) : 0;
+    const DWORD self = GetCurrentThreadId();
+    const bool joined = thread != 0 && thread != self && AttachThreadInput(self, thread, TRUE);
+    const bool on = (GetKeyState(VK_CAPITAL) & 1) != 0;
+    if (joined) AttachThreadInput(self, thread, FALSE);
+    return on;
   }
 
   Icon icon(HWND window) override {
@@ -202,6 +288,23 @@ class WindowsRig final : public Rig {
     return FrameButtons{menu && (style & WS_MINIMIZEBOX) != 0,
                         menu && (style & WS_MAXIMIZEBOX) != 0};
   }
+
+ protected:
+  bool sendKey(UINT vk, bool up) override { return send(vk, up); }
+  bool sendTap(UINT vk) override { return send(vk, false) && send(vk, true); }
+  bool sendText(const std::string& text) override {
+    // Letters as the keys of the layout of the window in front; what it has no key for (a
+    // Russian or Greek layout has no Latin letters), or only with Shift or AltGr, as itself.
+    HWND front = GetForegroundWindow();
+    const HKL layout =
+        GetKeyboardLayout(front != nullptr ? GetWindowThreadProcessId(front, nullptr) : 0);
+    for (const wchar_t unit : widen(text)) {
+      const SHORT key = VkKeyScanExW(unit, layout);
+      const bool plainKey = key != -1 && HIBYTE(key) == 0;
+      if (!(plainKey ? sendTap(LOBYTE(key)) : sendCharacter(unit))) return false;
+    }
+    return true;
+  }
 };
 
 }  // namespace
@@ -219,9 +322,120 @@ std::optional<std::string> powerOffCannotBeFaked() {
 
 Rig& rig() {
   static const std::unique_ptr<Rig> chosen =
-      runningUnderWine() ? std::unique_ptr<Rig>(std::make_unique<XRig>())
-                         : std::unique_ptr<Rig>(std::make_unique<WindowsRig>());
+      runningUnderWine() && environment("VORELO_RIG") != "windows"
+          ? std::unique_ptr<Rig>(std::make_unique<XRig>())
+          : std::unique_ptr<Rig>(std::make_unique<WindowsRig>());
   return *chosen;
+}
+
+// --- Both sides -------------------------------------------------------------------------------
+
+void Rig::beforePressing(UINT vk) {
+  HWND front = nullptr;
+  const bool ours = waitFor(
+      [&] {
+        front = GetForegroundWindow();
+        DWORD owner = 0;
+        if (front != nullptr) GetWindowThreadProcessId(front, &owner);
+        return owner != 0 && startedHere(owner);
+      },
+      Millis{1000});
+  if (!ours) {
+    throw DriverError(front == nullptr ? std::string("no window in front: no key is pressed")
+                                       : "foreground taken by " + windowClass(front) +
+                                             ": no key is pressed there");
+  }
+  if (vk != VK_F12) return;
+  // Vorelo's main window class. An F12 would start or stop that Vorelo, and with its power-off
+  // box ticked, power the computer off.
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"VoreloMainWindow", nullptr));) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (!startedHere(owner)) {
+      throw DriverError("a Vorelo this test did not start runs (process " + std::to_string(owner) +
+                        "): F12 is not pressed");
+    }
+  }
+}
+
+bool Rig::keyDown(UINT vk) {
+  beforePressing(vk);
+  held_.insert(vk);
+  if (vk == VK_CAPITAL) ++capsLockTaps_;
+  return sendKey(vk, false);
+}
+
+bool Rig::keyUp(UINT vk) {
+  held_.erase(vk);
+  return sendKey(vk, true);
+}
+
+bool Rig::tap(UINT vk) {
+  beforePressing(vk);
+  if (vk == VK_CAPITAL) ++capsLockTaps_;
+  return sendTap(vk);
+}
+
+bool Rig::type(const std::string& text) {
+  beforePressing(0);
+  return sendText(text);
+}
+
+void Rig::letGo() {
+  try {
+    if (std::any_of(held_.begin(), held_.end(), isMenuKey)) mask();
+    for (const UINT vk : held_) sendKey(vk, true);
+    held_.clear();
+    if (capsLockTaps_ % 2 != 0) sendTap(VK_CAPITAL);
+    capsLockTaps_ = 0;
+  } catch (const std::exception&) {
+    // Called after a test has ended; whatever could not be let go, the test kit lets go.
+  }
+}
+
+bool Rig::putCapsLock(bool on) {
+  const auto now = capsLockOn(nullptr);
+  if (!now) return false;
+  if (*now == on) return true;
+  sendTap(VK_CAPITAL);
+  return waitFor([&] { return capsLockOn(nullptr) == on; }, Millis{2000});
+}
+
+std::vector<UINT> keysDown() {
+  std::vector<UINT> down;
+  for (UINT vk = 1; vk < 0xFF; ++vk) {
+    const bool mouse = vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON ||
+                       vk == VK_XBUTTON1 || vk == VK_XBUTTON2;
+    if (!mouse && (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0) down.push_back(vk);
+  }
+  return down;
+}
+
+void letGoOfEveryKey() {
+  const std::vector<UINT> down = keysDown();
+  if (std::any_of(down.begin(), down.end(), isMenuKey)) mask();
+  const auto sided = [&](UINT left, UINT right) {
+    return std::find(down.begin(), down.end(), left) != down.end() ||
+           std::find(down.begin(), down.end(), right) != down.end();
+  };
+  for (const UINT vk : down) {
+    // The side-less Shift, Ctrl and Alt go up with their left or right key.
+    if ((vk == VK_SHIFT && sided(VK_LSHIFT, VK_RSHIFT)) ||
+        (vk == VK_CONTROL && sided(VK_LCONTROL, VK_RCONTROL)) ||
+        (vk == VK_MENU && sided(VK_LMENU, VK_RMENU))) {
+      continue;
+    }
+    send(vk, true);
+  }
+  // Keys the rig held on the X server; a key that is not down is left as it is.
+  if (runningUnderWine()) {
+    xdotool("keyup Shift_L Shift_R Control_L Control_R Alt_L Alt_R Super_L Super_R F12");
+  }
+}
+
+void hangHereWhenAsked(const char* point) {
+  if (environment("VORELO_TEST_HANG") != point) return;
+  for (;;) Sleep(INFINITE);
 }
 
 }  // namespace vorelo::e2e

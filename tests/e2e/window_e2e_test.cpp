@@ -24,6 +24,7 @@
 #include "app/layout.h"
 #include "e2e/driver.h"
 #include "e2e/receiver_client.h"
+#include "e2e/rig.h"
 #include "e2e/shared_app.h"
 #include "win32/handles.h"
 
@@ -394,6 +395,8 @@ TEST(SecondStart, ShowsTheRunningWindowAndEnds) {
   Receiver chat(vorelo::e2e::siblingProgram("receiver.exe"));
   App app(program(), std::string("你好\r\n"));
   const auto startAgain = [&] {
+    // Started as by a person, who may bring a window to the front (a double-click).
+    vorelo::e2e::rig().allowForeground();
     vorelo::e2e::Process copy(program(), "", app.workingFolder());
     EXPECT_TRUE(copy.waitForExit(Millis{10000}));
     return copy.exitCode();
