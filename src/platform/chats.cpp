@@ -31,14 +31,19 @@ void Chats::noteForeground(WindowHandle window) {
 }
 
 StartChat Chats::toStartIn() {
-  const Front front = inFront();
-  if (front.chat()) return {front.window, WindowKind::Chat, false};
-  if (front.kind != WindowKind::Ours) return {0, front.kind, false};
-  // Vorelo itself is in front (开始 was clicked): the keyboard goes back to the chat the user was
-  // in, if it still is one.
+  const WindowFacts facts = system_.windowFacts(system_.foregroundWindow());
+  const WindowKind kind = judge(facts);
+  if (kind == WindowKind::Chat) {
+    remember(facts.handle);
+    return {facts.handle, kind, false};
+  }
+  // Vorelo itself is in front (开始 was clicked; minimised, it may still be the window in front
+  // for a moment), or nothing is, as between two windows: the keyboard goes back to the chat the
+  // user was in, if it still is one.
+  if (!facts.ours && facts.handle != 0) return {0, kind, false};
   if (lastChat_ == 0) return {0, WindowKind::None, true};
-  const WindowKind kind = kindOf(lastChat_);
-  return {kind == WindowKind::Chat ? lastChat_ : 0, kind, true};
+  const WindowKind last = kindOf(lastChat_);
+  return {last == WindowKind::Chat ? lastChat_ : 0, last, true};
 }
 
 engine::LayoutLookup Chats::keyLayout(const Front& front) {

@@ -39,7 +39,7 @@ class Chats {
   // The window in front has changed to `window`, as the system reports it.
   void noteForeground(WindowHandle window);
   // The chat a run started now would type into: the window in front when it is a chat; with
-  // Vorelo itself in front, the chat the user was in last, if it still is one.
+  // Vorelo itself or no window in front, the chat the user was in last, if it still is one.
   StartChat toStartIn();
   // The run's chat from now on (0 when the run ends): the window the keyboard goes back to.
   void setRunChat(WindowHandle chat) { runChat_ = chat; }

@@ -295,7 +295,9 @@ TEST(ReliabilityE2E, TwoHundredStartStopCyclesLeaveTheWindowIdleUsableAndNoBigge
 
   // Idle: the window as it was before the first run, every control unlocked.
   EXPECT_EQ(app.caption(), "Vorelo");
-  EXPECT_TRUE(app.otherWindows().empty()) << "a box is open";
+  for (HWND box : app.otherWindows()) {
+    ADD_FAILURE() << "a box is open: " << messageBoxText(box).value_or(windowText(box));
+  }
   for (Control c : kLockedWhileSending) EXPECT_TRUE(app.enabled(c)) << app::entry(c).name;
   EXPECT_EQ(rig().icon(app.window()).argb, idleIcon.argb) << "the idle icon is back";
 

@@ -221,9 +221,10 @@ engine::LayoutLookup FakeSystem::layoutOf(platform::WindowHandle window) {
 }
 
 platform::WindowFacts FakeSystem::windowFacts(platform::WindowHandle window) {
-  if (window == kOurs) return {.handle = kOurs, .ours = true};
   const auto found = windows.find(window);
-  return found != windows.end() ? found->second : platform::WindowFacts{};
+  if (found != windows.end()) return found->second;
+  if (window == kOurs) return {.handle = kOurs, .ours = true};
+  return {};
 }
 
 platform::WindowHandle FakeSystem::foregroundWindow() {

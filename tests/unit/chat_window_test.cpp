@@ -202,6 +202,22 @@ TEST_F(ChatTest, AStartWithNoChatToTypeIntoIsRefused) {
             std::string::npos);
 }
 
+// Between two windows nothing may be in front, or Vorelo itself, minimised a moment ago: a start
+// then goes to the chat the user was in.
+TEST_F(ChatTest, WithNothingOrVoreloMinimisedInFrontAStartGoesToTheLastChat) {
+  start("a");
+  for (const platform::WindowHandle front : {platform::WindowHandle{0}, fake::FakeSystem::kOurs}) {
+    sys().windows[fake::FakeSystem::kOurs] = {
+        .handle = fake::FakeSystem::kOurs, .ours = true, .minimised = true};
+    sys().foreground = front;
+    w->F12_Press();
+    EXPECT_TRUE(sending()) << front;
+    EXPECT_EQ(tk.chats().runChat(), fake::FakeSystem::kChat);
+    w->F12_Press();
+  }
+  EXPECT_TRUE(window().messages().empty());
+}
+
 // A program built around a dialog box is a chat when the user starts in it; a message box owned
 // by a window is not.
 TEST_F(ChatTest, ADialogIsAChatOnlyWhereTheUserStartsInIt) {
