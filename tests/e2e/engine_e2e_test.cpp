@@ -323,5 +323,57 @@ TEST_F(EngineE2E, WhileSendingTheWindowIsMinimisedGreenAndLocked) {
   stop();
 }
 
+// CapsLock on in the editors Wine ships (an EDIT and a RichEdit field, real targets besides the
+// receiver), as a user has it on in the chat: the notation still writes capitals under Shift and
+// small letters without it. Only under Wine, whose editors are its own: on a person's Windows the
+// kit starts no program of theirs (Windows 11's notepad.exe opens the Store's Notepad with their
+// tabs).
+struct Editor {
+  const char* name;
+  const char* program;
+};
+class CapsLockInAnEditor : public ::testing::TestWithParam<Editor> {};
+
+TEST_P(CapsLockInAnEditor, TheNotationWritesWhatItSays) {
+  const Editor& editor = GetParam();
+  if (!rig().underWine()) GTEST_SKIP() << "the kit starts no program of the machine's own";
+  Process chat(systemFolder(true) + editor.program);
+  const HWND frame = waitUntilShown(chat, {}, Millis{30000}).window;
+  HWND text = nullptr;
+  EnumChildWindows(
+      frame,
+      [](HWND child, LPARAM found) -> BOOL {
+        const std::string name = windowClass(child);
+        if (name == "Edit" || name.rfind("RICHEDIT", 0) == 0 || name.rfind("RichEdit", 0) == 0) {
+          *reinterpret_cast<HWND*>(found) = child;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&text));
+  ASSERT_NE(text, nullptr) << "no text field in " << editor.name;
+  ASSERT_TRUE(rig().activate(frame));
+  // Turned on in the editor; the rig turns it back after the test, also when a check fails.
+  if (rig().capsLockOn(nullptr) != true) {
+    ASSERT_TRUE(rig().tap(VK_CAPITAL));
+  }
+  App app(programUnderTest(), std::string("+a+(bc)Aa"));
+  app.retypeCombo(Control::comInterval, "1");
+  app.clickButton(Control::cmdBegin);
+  ASSERT_TRUE(waitFor([&] { return app.iconic(); }));
+  ASSERT_TRUE(rig().activate(frame));
+  const bool typed = waitFor([&] { return windowText(text).find('a') != std::string::npos; });
+  app.clickButton(Control::cmdStop);
+  ASSERT_TRUE(typed) << "nothing arrived in " << editor.name << ": " << windowText(text);
+  EXPECT_EQ(windowText(text).substr(0, 5), "ABCAa");
+}
+
+INSTANTIATE_TEST_SUITE_P(WineEditors, CapsLockInAnEditor,
+                         ::testing::Values(Editor{"notepad", "\\notepad.exe"},
+                                           Editor{"wordpad",
+                                                  "\\..\\Program Files\\Windows NT\\"
+                                                  "Accessories\\wordpad.exe"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace vorelo::e2e
