@@ -17,7 +17,7 @@ void Chats::remember(WindowHandle chat) {
 
 Front Chats::inFront() {
   const WindowFacts facts = system_.windowFacts(system_.foregroundWindow());
-  const Front front{facts.handle, judge(facts), facts.level};
+  const Front front{facts.handle, judge(facts), facts.level, facts.ours};
   if (front.chat()) remember(front.window);
   return front;
 }
@@ -31,16 +31,12 @@ void Chats::noteForeground(WindowHandle window) {
 }
 
 StartChat Chats::toStartIn() {
-  const WindowFacts facts = system_.windowFacts(system_.foregroundWindow());
-  const WindowKind kind = judge(facts);
-  if (kind == WindowKind::Chat) {
-    remember(facts.handle);
-    return {facts.handle, kind, false};
-  }
+  const Front front = inFront();
+  if (front.chat()) return {front.window, WindowKind::Chat, false};
   // Vorelo itself is in front (开始 was clicked; minimised, it may still be the window in front
   // for a moment), or nothing is, as between two windows: the keyboard goes back to the chat the
   // user was in, if it still is one.
-  if (!facts.ours && facts.handle != 0) return {0, kind, false};
+  if (!front.ours && front.window != 0) return {0, front.kind, false};
   if (lastChat_ == 0) return {0, WindowKind::None, true};
   const WindowKind last = kindOf(lastChat_);
   return {last == WindowKind::Chat ? lastChat_ : 0, last, true};

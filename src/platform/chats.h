@@ -13,6 +13,7 @@ struct Front {
   WindowHandle window = 0;
   WindowKind kind = WindowKind::None;
   Level level = Level::NotHigher;
+  bool ours = false;  // one of Vorelo's own windows, minimised or not
   bool chat() const { return kind == WindowKind::Chat; }
 };
 
